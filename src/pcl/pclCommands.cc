@@ -1,0 +1,131 @@
+#include "pcl/pclCommands.h"
+
+#include <algorithm>
+#include <charconv>
+
+#include "filter/printerStream.h"
+
+namespace corvane {
+
+pclCommands::pclCommands(ticketRef ticketData, const supportFunctions& /*utilityFunctions*/,
+                         printerStream& output, const errorLog& errors)
+    : ticketData(std::move(ticketData)), output(output), errors(errors) {}
+
+void pclCommands::startBlock(std::size_t capacity) {
+    pclBuffer.clear();
+    pclBuffer.reserve(capacity);
+}
+
+void pclCommands::append(std::string_view text) {
+    pclBuffer.insert(pclBuffer.end(), text.begin(), text.end());
+}
+
+void pclCommands::appendNumber(long long value) {
+    char digits[24];
+    const auto result = std::to_chars(std::begin(digits), std::end(digits), value);
+    append({digits, static_cast<std::size_t>(result.ptr - digits)});
+}
+
+void pclCommands::writeCommands() { output.write(pclBuffer); }
+
+void pclCommands::setPageHeader() {
+    startBlock(100);
+    ++pageCount;
+    if (isCollated) {
+        jobCollated();
+    } else {
+        setCopies();
+        jobUnCollated();
+    }
+    append("\x1b*p0Y");  // vertical cursor to the top of the page
+    setConfigImageData(601);
+    append("\x1b*r1A");  // start raster graphics at the cursor
+    append("\x1b*r");    // raster height (rows), then width (pixels)
+    appendNumber(cupsPageHeader->cupsHeight);
+    append("t");
+    appendNumber(cupsPageHeader->cupsWidth);
+    append("S");
+    writeCommands();
+}
+
+void pclCommands::setConfigImageData(int configuration) {
+    append("\x1b*p0P");  // push palette
+    append("\x1b*v6W");  // configure image data, six bytes follow
+    // 601: device RGB, direct by pixel, 8 bits per primary. The only
+    // configuration the filter sends.
+    if (configuration == 601) append(std::string_view("\x00\x03\x00\x08\x08\x08", 6));
+}
+
+void pclCommands::setPageEnder() {
+    startBlock(100);
+    append("\x1b*v0O");   // pattern transparency: transparent
+    append("\x1b*v0N");   // source transparency: transparent
+    append("\x1b*l252O"); // logical operation 252, the default raster operation
+    append("\x0c");       // form feed: print and eject the page
+    writeCommands();
+}
+
+void pclCommands::exitPCL() {
+    startBlock(100);
+    append("\x1b" "E");  // printer reset
+    writeCommands();
+}
+
+std::int16_t pclCommands::convertLengthToString(std::int16_t value, std::span<char> buffer) {
+    // Widen before negating: the magnitude of -32768 does not fit 16 bits.
+    int magnitude = value < 0 ? -static_cast<int>(value) : value;
+    std::size_t length = 0;
+    do {
+        buffer[length++] = static_cast<char>('0' + magnitude % 10);
+        magnitude /= 10;
+    } while (magnitude > 0);
+    if (value < 0) buffer[length++] = '-';
+    buffer[length] = '\0';
+    std::reverse(buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(length));
+    return static_cast<std::int16_t>(length);
+}
+
+void pclCommands::setDeltaCompression() {
+    startBlock(10);
+    append("\x1b*b3M");  // compression method 3: delta row
+    writeCommands();
+}
+
+void pclCommands::setNoCompression() {
+    startBlock(10);
+    append("\x1b*b0M");  // compression method 0: rows sent as they are
+    writeCommands();
+}
+
+void pclCommands::sizeOfDataToSend(int count) {
+    startBlock(10);
+    char digits[8];
+    const std::int16_t length = convertLengthToString(static_cast<std::int16_t>(count), digits);
+    append("\x1b*b");  // transfer raster data: <count> bytes follow
+    append({digits, static_cast<std::size_t>(length)});
+    append("W");
+    writeCommands();
+}
+
+void pclCommands::currentCursorPosition(int row) {
+    startBlock(10);
+    append("\x1b*p0X");  // horizontal cursor to the left edge
+    append("\x1b*p");    // vertical cursor to the row, in 1/600 inch
+    appendNumber(row);
+    append("Y");
+    writeCommands();
+}
+
+void pclCommands::sendDuplicateRow() {
+    startBlock(10);
+    append("\x1b*b0W");  // zero-byte transfer: repeat the seed row
+    writeCommands();
+}
+
+void pclCommands::endRasterGraphics() {
+    startBlock(100);
+    append("\x1b*rC");  // end raster graphics
+    writeCommands();
+}
+
+}  // namespace corvane

@@ -1,0 +1,91 @@
+// The PCL generator of a job: every PCL command except the raster row data.
+//
+// Commands are built into a command block (pclBuffer) and each finished
+// block goes out whole through writeCommands. Block-starting operations
+// clear the buffer and end with writeCommands; contributing operations
+// (copies, sources, paper size, media type, image configuration) only append
+// to the block being built.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <cups/raster.h>
+
+#include "ticket/argumentStore.h"
+
+namespace corvane {
+
+class errorLog;
+class printerStream;
+class supportFunctions;
+
+class pclCommands {
+public:
+    pclCommands(ticketRef ticketData, const supportFunctions& utilityFunctions,
+                printerStream& output, const errorLog& errors);
+
+    // Job preamble, written once with the first page; keeps `header`, the
+    // record that every page header read refills.
+    void createJobSettings(const cups_page_header_t* header);
+
+    // Page frame.
+    void setPageHeader();
+    void setPageEnder();
+    void exitPCL();
+
+    // Raster row commands.
+    void setDeltaCompression();
+    void setNoCompression();
+    void sizeOfDataToSend(int count);
+    void currentCursorPosition(int row);
+    void sendDuplicateRow();
+    void endRasterGraphics();
+
+    // Signed 16-bit value to decimal text in `buffer` (at least 7 bytes),
+    // NUL-terminated; returns the number of characters before the NUL.
+    static std::int16_t convertLengthToString(std::int16_t value, std::span<char> buffer);
+
+    // Pages begun so far in the job.
+    int pagesBegun() const { return pageCount; }
+    // How many copies of the current page the printer is asked to make.
+    int copiesOfCurrentPage() const;
+
+    // The last command block, as written.
+    std::span<const std::uint8_t> lastBlock() const { return pclBuffer; }
+
+private:
+    // Contributing operations.
+    void setConfigImageData(int configuration);
+    void setCopies();
+    void jobCollated();
+    void jobUnCollated();
+    void setPaperSize();
+    void setCustomPaperSize(std::string_view value);
+    void setMediaType();
+    void setPaperSource(const std::optional<std::string>& source);
+
+    void startBlock(std::size_t capacity);
+    void append(std::string_view text);
+    void appendNumber(long long value);
+    void writeCommands();
+
+    ticketRef ticketData;
+    printerStream& output;
+    const errorLog& errors;
+    bool isEnvelope = false;
+    bool isCollated = false;
+    bool copiesSent = false;
+    std::int32_t pageCount = 0;
+    std::int32_t totalCopies = 0;
+    std::vector<std::uint8_t> pclBuffer;
+    std::optional<std::string> paperSource1;
+    std::optional<std::string> paperSource2;
+    const cups_page_header_t* cupsPageHeader = nullptr;
+};
+
+}  // namespace corvane
