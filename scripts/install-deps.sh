@@ -7,6 +7,8 @@ PACKAGES=(
   build-essential cmake g++ pkg-config
   libcups2-dev libcupsimage2-dev
   libgtest-dev libbenchmark-dev libpng-dev
+  time cups-ppdc cups-filters-core-drivers cups
+  cups-daemon cups-client cups-filters ghostscript dpkg-dev gzip
 )
 
 missing=()

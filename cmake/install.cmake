@@ -1,0 +1,51 @@
+# Install rules and the Debian package.
+#   cmake --install BUILD      filter into CUPS's filter folder, PPD where
+#                              lpinfo -m finds it, man page, sample document
+#   cd BUILD && cpack -G DEB   the same files as a .deb
+# The CUPS folders are absolute: CUPS looks only there, whatever the prefix.
+
+# CUPS's program folder, asked from CUPS itself.
+find_program(CUPS_CONFIG_EXECUTABLE cups-config)
+if(CUPS_CONFIG_EXECUTABLE)
+  execute_process(COMMAND ${CUPS_CONFIG_EXECUTABLE} --serverbin
+                  OUTPUT_VARIABLE corvane_serverbin OUTPUT_STRIP_TRAILING_WHITESPACE)
+endif()
+if(NOT corvane_serverbin)
+  find_package(PkgConfig QUIET)
+  if(PKG_CONFIG_FOUND)
+    pkg_get_variable(corvane_serverbin cups cups_serverbin)
+  endif()
+endif()
+if(NOT corvane_serverbin)
+  set(corvane_serverbin /usr/lib/cups)
+endif()
+set(CORVANE_CUPS_SERVERBIN ${corvane_serverbin} CACHE PATH "CUPS program folder (its filter/ holds rastertocorvane)")
+set(CORVANE_PPD_DIR /usr/share/ppd/corvane CACHE PATH "Folder of the PPD, one that lpinfo -m searches")
+
+include(GNUInstallDirs)
+
+install(TARGETS rastertocorvane
+        RUNTIME DESTINATION ${CORVANE_CUPS_SERVERBIN}/filter
+        PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE
+                    WORLD_READ WORLD_EXECUTE)
+get_target_property(corvane_install_ppd corvane_ppd PPD_FILE)
+install(FILES ${corvane_install_ppd} DESTINATION ${CORVANE_PPD_DIR})
+install(FILES ${PROJECT_SOURCE_DIR}/man/rastertocorvane.8 DESTINATION ${CMAKE_INSTALL_MANDIR}/man8)
+install(FILES ${PROJECT_SOURCE_DIR}/samples/sample.pdf DESTINATION ${CMAKE_INSTALL_DOCDIR})
+
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME rastertocorvane)
+set(CPACK_PACKAGE_VENDOR "rastertocorvane developers")
+set(CPACK_PACKAGE_CONTACT "rastertocorvane developers <rastertocorvane@localhost>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "CUPS driver for Corvane PJL/PCL 5 laser printers")
+set(CPACK_PACKAGE_DESCRIPTION
+    "The rastertocorvane CUPS filter turns CUPS raster pages into a PJL/PCL 5 printer stream, and the Corvane PPD lets a print queue use it.")
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION misc)
+# Shared libraries (libcups2, libcupsimage2, libstdc++) are found by
+# dpkg-shlibdeps; the print system and its PDF-to-raster filters are named.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "cups-daemon, cups-filters")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "cups, cups-client")
+include(CPack)

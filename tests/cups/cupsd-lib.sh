@@ -1,0 +1,155 @@
+# Shell helpers that run a private CUPS daemon for tests: its own
+# configuration, spool, cache and log folders under one temporary folder,
+# listening only on 127.0.0.1 on a free port, so the machine's own CUPS (if
+# any) is neither used nor disturbed. Source this file, then:
+#   cupsd_start [FILTER...]   start the daemon; with FILTERs, they are added to
+#                             a private copy of CUPS's program folder
+#   cupsd_stop                stop it (safe to call twice; use in an EXIT trap)
+#   cupsd_wait_job ID [SECS]  wait until job ID has ended; fails unless completed
+# After cupsd_start, CUPS_SERVER points the client commands (lp, lpadmin,
+# lpstat, lpinfo) at the private daemon, and CUPSD_DIR is its folder.
+
+cupsd_log() { echo "cupsd: $*" >&2; }
+
+# A TCP port on 127.0.0.1 that nothing answers on.
+cupsd_free_port() {
+    local port tries
+    for ((tries = 0; tries < 50; tries++)); do
+        port=$((20000 + RANDOM % 40000))
+        if ! (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null; then
+            echo "$port"
+            return 0
+        fi
+    done
+    return 1
+}
+
+# A ServerBin folder that holds CUPS's own programs plus extra filters
+# (each argument: a filter program to add under its own name).
+cupsd_make_serverbin() {
+    local target=$1 system sub
+    shift
+    system=$(cups-config --serverbin)
+    mkdir -p "$target/filter"
+    for sub in "$system"/*; do
+        [ "$(basename "$sub")" = filter ] || ln -s "$sub" "$target/"
+    done
+    for sub in "$system"/filter/*; do ln -s "$sub" "$target/filter/"; done
+    # Copies, not links: as root the daemon only runs filters owned by root
+    # that nobody else may write, wherever the build folder is.
+    for sub in "$@"; do install -m 0755 "$sub" "$target/filter/$(basename "$sub")"; done
+}
+
+cupsd_start() {
+    local serverbin port attempt
+    CUPSD_DIR=$(mktemp -d "${TMPDIR:-/tmp}/corvane-cupsd.XXXXXX")
+    # Filters run as the daemon's non-root user, who must reach the files here.
+    chmod 0755 "$CUPSD_DIR"
+    serverbin=$(cups-config --serverbin)
+    if [ $# -gt 0 ]; then
+        serverbin=$CUPSD_DIR/serverbin
+        cupsd_make_serverbin "$serverbin" "$@"
+    fi
+    mkdir -p "$CUPSD_DIR"/{conf/ppd,spool/tmp,cache,state,log}
+    local user_lines=""
+    if [ "$(id -u)" -eq 0 ]; then
+        user_lines=$'User lp\nGroup lp'
+        chown lp:lp "$CUPSD_DIR/spool/tmp" "$CUPSD_DIR/cache"
+    fi
+    cat >"$CUPSD_DIR/conf/cups-files.conf" <<CONF
+ServerRoot $CUPSD_DIR/conf
+ServerBin $serverbin
+RequestRoot $CUPSD_DIR/spool
+TempDir $CUPSD_DIR/spool/tmp
+CacheDir $CUPSD_DIR/cache
+StateDir $CUPSD_DIR/state
+ErrorLog $CUPSD_DIR/log/error_log
+AccessLog $CUPSD_DIR/log/access_log
+PageLog $CUPSD_DIR/log/page_log
+FileDevice Yes
+$user_lines
+CONF
+    for attempt in 1 2 3; do
+        port=$(cupsd_free_port) || { cupsd_log "no free port"; return 1; }
+        cat >"$CUPSD_DIR/conf/cupsd.conf" <<CONF
+Listen 127.0.0.1:$port
+LogLevel debug
+WebInterface No
+Browsing No
+DefaultAuthType None
+ErrorPolicy abort-job
+JobRetryLimit 0
+PreserveJobHistory Yes
+PreserveJobFiles No
+<Location />
+  Order allow,deny
+  Allow all
+</Location>
+<Policy default>
+  <Limit All>
+    Order deny,allow
+  </Limit>
+</Policy>
+CONF
+        cupsd -f -c "$CUPSD_DIR/conf/cupsd.conf" -s "$CUPSD_DIR/conf/cups-files.conf" \
+            >"$CUPSD_DIR/log/cupsd.out" 2>&1 &
+        CUPSD_PID=$!
+        export CUPS_SERVER="127.0.0.1:$port"
+        local waited
+        for ((waited = 0; waited < 100; waited++)); do
+            if ! kill -0 "$CUPSD_PID" 2>/dev/null; then break; fi
+            if lpstat -r 2>/dev/null | grep -q "is running"; then
+                cupsd_log "running on $CUPS_SERVER (pid $CUPSD_PID, folder $CUPSD_DIR)"
+                return 0
+            fi
+            sleep 0.1
+        done
+        cupsd_stop_daemon
+        cupsd_log "start on port $port failed (attempt $attempt):"
+        tail -n 20 "$CUPSD_DIR/log/cupsd.out" "$CUPSD_DIR/log/error_log" >&2 2>/dev/null || true
+    done
+    return 1
+}
+
+cupsd_stop_daemon() {
+    [ -n "${CUPSD_PID:-}" ] || return 0
+    kill -TERM "$CUPSD_PID" 2>/dev/null || true
+    local waited
+    for ((waited = 0; waited < 50; waited++)); do
+        kill -0 "$CUPSD_PID" 2>/dev/null || break
+        sleep 0.1
+    done
+    kill -KILL "$CUPSD_PID" 2>/dev/null || true
+    wait "$CUPSD_PID" 2>/dev/null || true
+    CUPSD_PID=""
+}
+
+cupsd_stop() {
+    cupsd_stop_daemon
+    if [ -n "${CUPSD_DIR:-}" ] && [ -d "$CUPSD_DIR" ]; then
+        if [ -n "${CUPSD_KEEP:-}" ]; then
+            cupsd_log "kept $CUPSD_DIR"
+        else
+            rm -rf "$CUPSD_DIR"
+        fi
+    fi
+    CUPSD_DIR=""
+}
+
+# Job states (IPP): 9 completed, 8 aborted, 7 canceled.
+cupsd_wait_job() {
+    local id=$1 limit=${2:-120} waited state
+    for ((waited = 0; waited < limit * 10; waited++)); do
+        if grep -q "\[Job $id\] Job completed\." "$CUPSD_DIR/log/error_log" 2>/dev/null; then
+            return 0
+        fi
+        if grep -Eq "\[Job $id\] (Job aborted|Job stopped|Job canceled)" \
+            "$CUPSD_DIR/log/error_log" 2>/dev/null; then
+            break
+        fi
+        sleep 0.1
+    done
+    cupsd_log "job $id did not complete; its log lines:"
+    grep "\[Job $id\]" "$CUPSD_DIR/log/error_log" | grep -Ev '\[Job [0-9]+\] (argv|envp)\[' | tail -n 40 >&2 || true
+    return 1
+}
