@@ -5,31 +5,35 @@
 #include <cassert>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace corvane {
 namespace {
 
-std::uint64_t load64(const std::uint8_t* bytes) {
-    std::uint64_t word;
-    std::memcpy(&word, bytes, sizeof word);
-    return word;
-}
-
-// Index of the first byte in [from, end) where the rows differ, or end.
-// Compares eight bytes at a time: long unchanged stretches are the common
-// case on text pages.
-std::size_t firstDifference(const std::uint8_t* seed, const std::uint8_t* target,
-                            std::size_t from, std::size_t end) {
-    std::size_t i = from;
-    for (; i + 8 <= end; i += 8) {
-        const std::uint64_t diff = load64(seed + i) ^ load64(target + i);
-        if (diff != 0) {
-            const int bit = std::endian::native == std::endian::little ? std::countr_zero(diff)
-                                                                       : std::countl_zero(diff);
-            return i + static_cast<std::size_t>(bit / 8);
+// Bit i set: byte i of the two rows differs. Covers min(64, available)
+// bytes from the given pointers; higher bits are zero.
+std::uint64_t changeMask(const std::uint8_t* seed, const std::uint8_t* target,
+                         std::size_t available) {
+#if defined(__SSE2__)
+    if (available >= 64) {
+        std::uint64_t equal = 0;
+        for (int block = 0; block < 4; ++block) {
+            const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(seed + 16 * block));
+            const __m128i b =
+                _mm_loadu_si128(reinterpret_cast<const __m128i*>(target + 16 * block));
+            const auto bits = static_cast<std::uint16_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(a, b)));
+            equal |= static_cast<std::uint64_t>(bits) << (16 * block);
         }
+        return ~equal;
     }
-    while (i < end && seed[i] == target[i]) ++i;
-    return i;
+#endif
+    const std::size_t count = std::min<std::size_t>(available, 64);
+    std::uint64_t mask = 0;
+    for (std::size_t i = 0; i < count; ++i)
+        mask |= static_cast<std::uint64_t>(seed[i] != target[i]) << i;
+    return mask;
 }
 
 }  // namespace
@@ -47,23 +51,27 @@ void rasterCompress::deltaCompress(std::span<const std::uint8_t> seedData,
     const std::uint8_t* seed = seedData.data();
     const std::uint8_t* target = targetData.data();
     std::uint8_t* out = dataBuffer.data();
+    const std::size_t capacity = dataBuffer.size();
     std::size_t written = 0;
-    std::size_t position = 0;
 
-    // Invariant: [0, position) is encoded; the next command's offset counts
-    // from position.
-    while (position < n) {
-        const std::size_t changeStart = firstDifference(seed, target, position, n);
-        if (changeStart == n) break;  // unchanged bytes at the end need no command
-        const std::size_t offset = changeStart - position;
-        const std::size_t limit = std::min(changeStart + 8, n);
-        std::size_t changeEnd = changeStart + 1;
-        while (changeEnd < limit && seed[changeEnd] != target[changeEnd]) ++changeEnd;
-        const std::size_t count = changeEnd - changeStart;
-
+    // The rows are scanned through a 64-bit window of change bits: bit 0 of
+    // `window` is byte `scan`, and `valid` bits of it are known. Commands are
+    // found with bit counts instead of byte-by-byte branches, which keeps
+    // busy (photo) rows fast. [0, encodedEnd) is encoded; the next command's
+    // offset counts from encodedEnd.
+    std::size_t encodedEnd = 0;
+    std::size_t scan = 0;
+    std::uint64_t window = 0;
+    std::size_t valid = 0;
+    const auto refill = [&] {
+        window = changeMask(seed + scan, target + scan, n - scan);
+        valid = std::min<std::size_t>(64, n - scan);
+    };
+    const auto emit = [&](std::size_t changeStart, std::size_t count, bool roomForWideCopy) {
+        const std::size_t offset = changeStart - encodedEnd;
         out[written++] =
             static_cast<std::uint8_t>(((count - 1) << 5) | std::min<std::size_t>(offset, 31));
-        if (offset >= 31) {
+        if (offset >= 31) [[unlikely]] {
             // 31 plus the sum of the extension bytes; 0xFF means "more follow".
             const std::size_t extension = offset - 31;
             const std::size_t fullBytes = extension / 255;
@@ -71,9 +79,58 @@ void rasterCompress::deltaCompress(std::span<const std::uint8_t> seedData,
             written += fullBytes;
             out[written++] = static_cast<std::uint8_t>(extension % 255);
         }
-        std::memcpy(out + written, target + changeStart, count);
+        // A fixed-size copy is cheaper than a variable one; the bytes past
+        // `count` are overwritten by the next command or lie beyond the result.
+        if (roomForWideCopy)
+            std::memcpy(out + written, target + changeStart, 8);
+        else
+            std::memcpy(out + written, target + changeStart, count);
         written += count;
-        position = changeEnd;
+        encodedEnd = changeStart + count;
+    };
+
+    // Main part: at least 64 bytes remain after every refill, so the window
+    // is always full and the 8-byte copies stay inside both the row and the
+    // output (which has room for one byte more per 8 than the rest of the row).
+    refill();
+    while (scan + 72 <= n) {
+        if (window == 0) {
+            scan += valid;
+            refill();
+            continue;
+        }
+        const auto skip = static_cast<std::size_t>(std::countr_zero(window));
+        scan += skip;
+        window >>= skip;
+        valid -= skip;
+        if (valid < 8) refill();
+        const std::size_t count =
+            std::min<std::size_t>(static_cast<std::size_t>(std::countr_one(window)), 8);
+        emit(scan, count, true);
+        scan += count;
+        window >>= count;
+        valid -= count;
+    }
+
+    // The last bytes, with every bound checked.
+    while (scan < n) {
+        if (window == 0) {
+            scan += valid;
+            if (scan >= n) break;  // unchanged bytes at the end need no command
+            refill();
+            continue;
+        }
+        const auto skip = static_cast<std::size_t>(std::countr_zero(window));
+        scan += skip;
+        window >>= skip;
+        valid -= skip;
+        if (valid < 8 && scan + valid < n) refill();
+        const std::size_t count =
+            std::min<std::size_t>(static_cast<std::size_t>(std::countr_one(window)), 8);
+        emit(scan, count, scan + 8 <= n && written + 8 <= capacity);
+        scan += count;
+        window >>= count;
+        valid -= count;
     }
     finalDataSize = written;
 }

@@ -100,20 +100,67 @@ bytes apply(bytes row, const std::string& commands) {
     return row;
 }
 
+// The encoding rule written plainly, one byte at a time: the optimised
+// encoder must produce exactly these bytes.
+std::string referenceEncoding(const bytes& seed, const bytes& target) {
+    std::string out;
+    std::size_t p = 0;
+    const std::size_t n = target.size();
+    while (p < n) {
+        std::size_t q = p;
+        while (q < n && seed[q] == target[q]) ++q;
+        if (q == n) break;
+        std::size_t count = 0;
+        while (count < 8 && q + count < n && seed[q + count] != target[q + count]) ++count;
+        const std::size_t offset = q - p;
+        out.push_back(static_cast<char>(((count - 1) << 5) | std::min<std::size_t>(offset, 31)));
+        if (offset >= 31) {
+            out.append((offset - 31) / 255, '\xFF');
+            out.push_back(static_cast<char>((offset - 31) % 255));
+        }
+        out.append(target.begin() + static_cast<std::ptrdiff_t>(q),
+                   target.begin() + static_cast<std::ptrdiff_t>(q + count));
+        p = q + count;
+    }
+    return out;
+}
+
 TEST(DeltaCompress, RandomRowsDecodeToTargetWithinTheBound) {
     std::mt19937 random(7);
     for (int round = 0; round < 2000; ++round) {
-        const std::size_t n = random() % 700 + 1;
+        const std::size_t n = random() % 1500 + 1;
         bytes seed(n), target(n);
         for (auto& b : seed) b = static_cast<std::uint8_t>(random() % 3);
         target = seed;
         // Change runs of varied lengths at varied gaps, word-boundary sizes included.
-        for (std::size_t p = random() % 40; p < n; p += random() % 300 + 1)
+        // Gaps reach past the 31, 286 and 541 offset-extension steps and
+        // across 64-byte windows.
+        for (std::size_t p = random() % 40; p < n; p += random() % (round % 2 ? 20 : 700) + 1)
             for (std::size_t k = random() % 20; k > 0 && p < n; --k, ++p)
                 target[p] = static_cast<std::uint8_t>(seed[p] + 1 + random() % 200);
         const std::string out = compress(seed, target);
+        ASSERT_EQ(out, referenceEncoding(seed, target)) << "round " << round;
         ASSERT_LE(out.size(), rasterCompress::maxCompressedSize(n));
         ASSERT_EQ(apply(seed, out), target) << "round " << round;
+    }
+}
+
+}  // namespace
+}  // namespace corvane
+
+namespace corvane {
+namespace {
+
+TEST(DeltaCompress, WorstCaseFitsABufferOfExactlyTheBound) {
+    for (std::size_t n = 1; n <= 300; ++n) {
+        const bytes seed(n, 0);
+        bytes target(n);
+        for (std::size_t i = 0; i < n; ++i) target[i] = static_cast<std::uint8_t>(i % 255 + 1);
+        bytes out(rasterCompress::maxCompressedSize(n));  // no slack: ASan sees any overrun
+        std::size_t size = 0;
+        rasterCompress().deltaCompress(seed, target, static_cast<int>(n), out, size);
+        ASSERT_EQ(size, out.size()) << n;
+        ASSERT_EQ(std::string(out.begin(), out.end()), referenceEncoding(seed, target)) << n;
     }
 }
 

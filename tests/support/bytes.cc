@@ -4,7 +4,11 @@
 
 namespace corvane::test {
 
-std::string esc(std::string_view text) { return "\x1b" + std::string(text); }
+std::string esc(std::string_view text) {
+    std::string command(1, '\x1b');
+    command += text;
+    return command;
+}
 
 std::string hex(std::initializer_list<int> values) {
     std::string bytes;
@@ -31,7 +35,9 @@ std::string printable(std::string_view bytes) {
 std::string pjlHeader(std::string_view jobName, std::string_view extraLines) {
     std::string header(5000, '\x1b');
     header += "\x1b%-12345X@PJL COMMENT Corvane PCL driver\n";
-    header += "@PJL JOB NAME = \"" + std::string(jobName) + "\"\n";
+    header += "@PJL JOB NAME = \"";
+    header += jobName;
+    header += "\"\n";
     header += "@PJL SET PAGEPROTECT = AUTO\n";
     header += "@PJL SET RESOLUTION = 600\n";
     header += std::string(extraLines);
