@@ -11,7 +11,7 @@ pages=3
 # Page content: a frame, a title, a large page number and a grey bar whose
 # place differs per page, so every page rasterises differently.
 content() {
-    local n=$1 y=$((560 - n * 120))
+    local n=$1 y=$((280 - n * 40))
     cat <<PAGE
 0.2 w 36 36 540 720 re S
 BT /F1 28 Tf 72 700 Td (Corvane test page ${n} of ${pages}) Tj ET

@@ -89,48 +89,38 @@ void rasterCompress::deltaCompress(std::span<const std::uint8_t> seedData,
         encodedEnd = changeStart + count;
     };
 
-    // Main part: at least 64 bytes remain after every refill, so the window
-    // is always full and the 8-byte copies stay inside both the row and the
-    // output (which has room for one byte more per 8 than the rest of the row).
-    refill();
-    while (scan + 72 <= n) {
+    // One step: skips a window without changes or encodes one command;
+    // false once nothing changes any more. `nearEnd` adds the bound checks
+    // that only the last bytes of the row need.
+    const auto step = [&](bool nearEnd) {
         if (window == 0) {
             scan += valid;
+            if (scan >= n) return false;  // unchanged bytes at the end need no command
             refill();
-            continue;
+            return true;
         }
         const auto skip = static_cast<std::size_t>(std::countr_zero(window));
         scan += skip;
         window >>= skip;
         valid -= skip;
-        if (valid < 8) refill();
-        const std::size_t count =
-            std::min<std::size_t>(static_cast<std::size_t>(std::countr_one(window)), 8);
-        emit(scan, count, true);
-        scan += count;
-        window >>= count;
-        valid -= count;
-    }
-
-    // The last bytes, with every bound checked.
-    while (scan < n) {
-        if (window == 0) {
-            scan += valid;
-            if (scan >= n) break;  // unchanged bytes at the end need no command
-            refill();
-            continue;
-        }
-        const auto skip = static_cast<std::size_t>(std::countr_zero(window));
-        scan += skip;
-        window >>= skip;
-        valid -= skip;
+        // A run is measured on at least 8 known bits unless the row ends first.
         if (valid < 8 && scan + valid < n) refill();
         const std::size_t count =
             std::min<std::size_t>(static_cast<std::size_t>(std::countr_one(window)), 8);
-        emit(scan, count, scan + 8 <= n && written + 8 <= capacity);
+        emit(scan, count, !nearEnd || (scan + 8 <= n && written + 8 <= capacity));
         scan += count;
         window >>= count;
         valid -= count;
+        return scan < n;
+    };
+
+    // While 72 bytes or more remain at the start of a step, its 8-byte copy
+    // stays inside the row and inside the output, which keeps room for one
+    // byte per 8 still to come.
+    refill();
+    while (scan + 72 <= n && step(false)) {
+    }
+    while (step(true)) {
     }
     finalDataSize = written;
 }
