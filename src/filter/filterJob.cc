@@ -9,6 +9,7 @@
 #include "diagnostics/supportFunctions.h"
 #include "filter/jobControl.h"
 #include "filter/printerStream.h"
+#include "filter/rasterInput.h"
 #include "filter/statusReporter.h"
 #include "pcl/pclCommands.h"
 #include "pjl/pjlCommands.h"
@@ -27,10 +28,6 @@ bool readPageHeader(cups_raster_t* raster, cups_page_header_t& header) {
     return cupsRasterReadHeader(raster, &header) != 0;
 }
 #pragma GCC diagnostic pop
-
-struct rasterCloser {
-    void operator()(cups_raster_t* raster) const { cupsRasterClose(raster); }
-};
 
 void processPage(cups_raster_t* raster, const cups_page_header_t* header, pclCommands& pcl,
                  printerStream& output, const errorLog& errors, jobControl& control) {
@@ -73,17 +70,16 @@ int runFilterJob(std::span<const char* const> arguments, const jobEndpoints& end
         diagnostics.logArguments(argc, *ticket);
     }
 
-    // The stream is closed when the job ends; the descriptor stays the caller's.
-    const std::unique_ptr<cups_raster_t, rasterCloser> raster(
-        cupsRasterOpen(endpoints.rasterFd, CUPS_RASTER_READ));
+    const rasterInput input(endpoints.rasterFd);
+    cups_raster_t* raster = input.raster();
     // One header record for the whole job: the generator and every page
     // transfer read the page in progress through it.
     cups_page_header_t header{};
-    if (raster && !control.stopRequested() && readPageHeader(raster.get(), header)) {
+    if (raster && !control.stopRequested() && readPageHeader(raster, header)) {
         pcl.createJobSettings(&header);
-        processPage(raster.get(), &header, pcl, output, errors, control);
-        while (!control.stopRequested() && readPageHeader(raster.get(), header))
-            processPage(raster.get(), &header, pcl, output, errors, control);
+        processPage(raster, &header, pcl, output, errors, control);
+        while (!control.stopRequested() && readPageHeader(raster, header))
+            processPage(raster, &header, pcl, output, errors, control);
     }
 
     pcl.exitPCL();

@@ -65,13 +65,16 @@ void rasterData::rasterInDeltaCompression(cups_raster_t* raster) {
         if (bytesPerLine <= maxBytesPerLine) discardRows(raster);
         return;
     }
+    // Views, so that the roles of the two buffers can swap without copying.
     std::span<std::uint8_t> row(buffers->row);
     std::span<std::uint8_t> seed(buffers->seed);
 
     pclControl.setDeltaCompression();
 
     const std::uint32_t height = cupsPageHeader->cupsHeight;
-    std::int32_t skippedRows = 0;
+    // Unsigned like the row index: a page of four billion blank rows must not
+    // overflow it.
+    std::uint32_t skippedRows = 0;
     bool previousRowNotSent = false;
     bool seedIsZero = true;
     bool readFailed = false;
@@ -88,6 +91,7 @@ void rasterData::rasterInDeltaCompression(cups_raster_t* raster) {
         if (!readFailed) {
             bytesRead = readPixels(raster, row.data(), bytesPerLine);
             readFailed = bytesRead == 0;
+            if (readFailed && control.stopRequested()) break;  // cancelled while waiting
         }
         // The printer forgets its seed row when rows are skipped.
         if (previousRowNotSent && !seedIsZero) {
@@ -149,7 +153,7 @@ void rasterData::rasterInDeltaCompression(cups_raster_t* raster) {
         } else if (compressedSize <= maxTransferCount) {
             pclControl.sizeOfDataToSend(static_cast<int>(compressedSize));
             writeRasterData(std::span(buffers->compressed).first(compressedSize));
-            std::copy(row.begin(), row.end(), seed.begin());
+            std::swap(row, seed);  // the row sent becomes the seed; its buffer takes the next row
             seedIsZero = false;
         } else {
             // Delta data too long to announce, the row itself is not: send it
@@ -158,7 +162,7 @@ void rasterData::rasterInDeltaCompression(cups_raster_t* raster) {
             pclControl.sizeOfDataToSend(static_cast<int>(bytesRead));
             writeRasterData(row.first(bytesRead));
             pclControl.setDeltaCompression();
-            std::copy(row.begin(), row.end(), seed.begin());
+            std::swap(row, seed);  // the row sent becomes the seed; its buffer takes the next row
             seedIsZero = false;
         }
         previousRowNotSent = false;

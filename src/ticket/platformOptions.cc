@@ -62,10 +62,13 @@ bool isKnownSizeValue(std::string_view value) {
 }
 
 const paperSize* sizeWithDimensions(int width, int length) {
+    // libcups reads any number of digits from a PWG name, down to INT_MIN:
+    // the differences are taken in 64 bits so that they cannot overflow.
+    const auto near = [](int a, int b) {
+        return std::llabs(static_cast<long long>(a) - b) <= sizeTolerance;
+    };
     for (const auto& size : paperSizes)
-        if (std::abs(size.width - width) <= sizeTolerance &&
-            std::abs(size.length - length) <= sizeTolerance)
-            return &size;
+        if (near(size.width, width) && near(size.length, length)) return &size;
     return nullptr;
 }
 

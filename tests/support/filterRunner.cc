@@ -33,18 +33,7 @@ FilterResult runFilter(const FilterRun& run) {
         dup2(out[1], 1);
         dup2(err[1], 2);
         for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1]}) close(fd);
-        std::vector<std::string> env = {"PATH=/usr/bin:/bin"};
-        for (const auto& [key, value] : run.env) env.push_back(key + "=" + value);
-        std::vector<char*> envp;
-        for (auto& entry : env) envp.push_back(entry.data());
-        envp.push_back(nullptr);
-        std::vector<std::string> argvStrings = {"rastertocorvane"};
-        argvStrings.insert(argvStrings.end(), args.begin(), args.end());
-        std::vector<char*> argv;
-        for (auto& entry : argvStrings) argv.push_back(entry.data());
-        argv.push_back(nullptr);
-        execve(binary.c_str(), argv.data(), envp.data());
-        _exit(127);
+        execFilter(binary, args, filterEnvironment(run.env));
     }
     close(in[0]);
     close(out[1]);
@@ -95,6 +84,38 @@ FilterResult runFilter(const FilterRun& run) {
     waitpid(child, &status, 0);
     result.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     return result;
+}
+
+std::vector<std::string> filterEnvironment(const std::map<std::string, std::string>& extra) {
+    std::vector<std::string> env = {"PATH=/usr/bin:/bin"};
+    for (const auto& [key, value] : extra) env.push_back(key + "=" + value);
+    return env;
+}
+
+void execFilter(const std::string& binary, const std::vector<std::string>& args,
+                const std::vector<std::string>& env) {
+    std::vector<std::string> command;
+    if (const char* wrapper = std::getenv("CORVANE_FILTER_WRAPPER")) {
+        std::istringstream words(wrapper);
+        for (std::string word; words >> word;) command.push_back(word);
+    }
+    // Unwrapped, the filter sees the name the print system would give it.
+    const bool wrapped = !command.empty();
+    command.push_back(wrapped ? binary : "rastertocorvane");
+    command.insert(command.end(), args.begin(), args.end());
+
+    std::vector<std::string> envStrings = env;
+    std::vector<char*> envp;
+    for (auto& entry : envStrings) envp.push_back(entry.data());
+    envp.push_back(nullptr);
+    std::vector<char*> argv;
+    for (auto& entry : command) argv.push_back(entry.data());
+    argv.push_back(nullptr);
+    if (wrapped)
+        execvpe(argv[0], argv.data(), envp.data());  // the wrapper is looked up on PATH
+    else
+        execve(binary.c_str(), argv.data(), envp.data());
+    _exit(127);
 }
 
 TempDir::TempDir() {

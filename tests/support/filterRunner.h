@@ -24,6 +24,16 @@ struct FilterRun {
 
 FilterResult runFilter(const FilterRun& run);
 
+// In a forked child: replaces the process with the filter. The words of the
+// environment variable CORVANE_FILTER_WRAPPER, when set, come first, so that
+// every end-to-end test can run the filter under a checker, e.g.
+//   CORVANE_FILTER_WRAPPER="valgrind -q --leak-check=full --error-exitcode=1"
+// `args` are the arguments after argv[0]; `env` is the whole environment.
+[[noreturn]] void execFilter(const std::string& binary, const std::vector<std::string>& args,
+                             const std::vector<std::string>& env);
+// The filter's environment: a minimal PATH plus the given variables.
+std::vector<std::string> filterEnvironment(const std::map<std::string, std::string>& extra);
+
 // A fresh private directory under the system temp dir, removed on destruction.
 class TempDir {
 public:

@@ -1,0 +1,43 @@
+// A whole job in-process: the input is "options\nraster bytes". The raster
+// arrives through an in-memory file, the printer stream goes to /dev/null,
+// messages are discarded and the temporary directory does not exist, so no
+// diagnostic file is ever written.
+#include <cstddef>
+#include <cstdint>
+#include <fcntl.h>
+#include <span>
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include "diagnostics/diagnosticDirectory.h"
+#include "diagnostics/fileHandle.h"
+#include "filter/filterJob.h"
+#include "fuzzInput.h"
+
+// libcups callocs cupsBytesPerLine bytes (up to 4 GiB) when it reads a page
+// header. Without sanitizers that memory is never touched and costs nothing;
+// under ASan the allocation poisons its shadow and takes seconds. Refusing
+// allocations above 256 MiB makes libcups refuse such headers instead, which
+// keeps the harness fast; the filter's own limit (16 MiB per row) is far below.
+extern "C" const char* __asan_default_options() {
+    return "allocator_may_return_null=1:max_allocation_size_mb=256";
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const auto [options, raster] = corvane::fuzz::splitOptions({data, size});
+
+    const corvane::fileHandle rasterFile(memfd_create("raster", MFD_CLOEXEC));
+    const corvane::fileHandle printer(open("/dev/null", O_WRONLY | O_CLOEXEC));
+    if (!rasterFile.isOpen() || !printer.isOpen()) return 0;
+    if (!corvane::writeAll(rasterFile.get(), raster)) return 0;
+    lseek(rasterFile.get(), 0, SEEK_SET);
+
+    corvane::jobEndpoints endpoints;
+    endpoints.rasterFd = rasterFile.get();
+    endpoints.printerFd = printer.get();
+    endpoints.messageFd = -1;
+    endpoints.temporaryDirectory = "/nonexistent/corvane-fuzz";
+    const char* const arguments[] = {"rastertocorvane", "1", "fuzz", "title", "1", options.c_str()};
+    corvane::runFilterJob(arguments, endpoints);
+    return 0;
+}

@@ -1,0 +1,43 @@
+// The raster stream as libcups reads it: bytes from a descriptor, read in
+// large pieces, and no more once the job has been cancelled.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <sys/types.h>
+#include <vector>
+
+#include <cups/raster.h>
+
+namespace corvane {
+
+class rasterInput {
+public:
+    explicit rasterInput(int fd);
+    ~rasterInput();
+    rasterInput(const rasterInput&) = delete;
+    rasterInput& operator=(const rasterInput&) = delete;
+
+    // The libcups reader on this input (null if libcups refuses); it lives
+    // as long as this object.
+    cups_raster_t* raster() const { return stream; }
+
+private:
+    // libcups's read callback.
+    static ssize_t readBytes(void* context, unsigned char* buffer, std::size_t length);
+    ssize_t read(unsigned char* buffer, std::size_t length);
+    ssize_t readDescriptor(unsigned char* buffer, std::size_t length);
+
+    // libcups asks for one row (or one header) per call; serving those from
+    // a larger buffer saves most of the system calls on a pipe.
+    static constexpr std::size_t bufferSize = 64 * 1024;
+
+    int fd;
+    std::vector<std::uint8_t> buffer;
+    std::size_t begin = 0;
+    std::size_t end = 0;
+    cups_raster_t* stream = nullptr;
+};
+
+}  // namespace corvane
