@@ -9,6 +9,7 @@ PACKAGES=(
   libgtest-dev libbenchmark-dev libpng-dev
   time cups-ppdc cups-filters-core-drivers cups
   cups-daemon cups-client cups-filters ghostscript dpkg-dev gzip
+  clang libclang-rt-14-dev valgrind
 )
 
 missing=()
