@@ -28,8 +28,10 @@ install(TARGETS rastertocorvane
         RUNTIME DESTINATION ${CORVANE_CUPS_SERVERBIN}/filter
         PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE
                     WORLD_READ WORLD_EXECUTE)
-get_target_property(corvane_install_ppd corvane_ppd PPD_FILE)
-install(FILES ${corvane_install_ppd} DESTINATION ${CORVANE_PPD_DIR})
+if(TARGET corvane_ppd)
+  get_target_property(corvane_install_ppd corvane_ppd PPD_FILE)
+  install(FILES ${corvane_install_ppd} DESTINATION ${CORVANE_PPD_DIR})
+endif()
 install(FILES ${PROJECT_SOURCE_DIR}/man/rastertocorvane.8 DESTINATION ${CMAKE_INSTALL_MANDIR}/man8)
 install(FILES ${PROJECT_SOURCE_DIR}/samples/sample.pdf DESTINATION ${CMAKE_INSTALL_DOCDIR})
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -145,6 +146,12 @@ void rasterData::rasterInDeltaCompression(cups_raster_t* raster) {
         }
 
         if (skippedRows > 0) {
+            // A cursor position is a signed 32-bit number: rows further down
+            // than that cannot be placed, and such a page is cut there.
+            if (rowIndex > static_cast<std::uint32_t>(INT32_MAX)) [[unlikely]] {
+                errors.write("ERROR: The page is too long; its rows beyond 2147483647 were left out.\n");
+                break;
+            }
             pclControl.currentCursorPosition(static_cast<int>(rowIndex));
             skippedRows = 0;
         }
