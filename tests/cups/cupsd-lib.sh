@@ -1,13 +1,17 @@
-# Shell helpers that run a private CUPS daemon for tests: its own
-# configuration, spool, cache and log folders under one temporary folder,
-# listening only on 127.0.0.1 on a free port, so the machine's own CUPS (if
-# any) is neither used nor disturbed. Source this file, then:
+# Shell helpers for the CUPS tests. Source this file, then:
+#
+# A private CUPS daemon: its own configuration, spool, cache and log folders
+# under one temporary folder, listening only on 127.0.0.1 on a free port, so
+# the machine's own CUPS (if any) is neither used nor disturbed.
 #   cupsd_start [FILTER...]   start the daemon; with FILTERs, they are added to
 #                             a private copy of CUPS's program folder
 #   cupsd_stop                stop it (safe to call twice; use in an EXIT trap)
 #   cupsd_wait_job ID [SECS]  wait until job ID has ended; fails unless completed
 # After cupsd_start, CUPS_SERVER points the client commands (lp, lpadmin,
 # lpstat, lpinfo) at the private daemon, and CUPSD_DIR is its folder.
+#
+# Checks of a printer stream STEM.pcl through pclinspect (set PCLINSPECT),
+# whose summary goes to STEM.txt; see the functions after the daemon's.
 
 cupsd_log() { echo "cupsd: $*" >&2; }
 
@@ -136,9 +140,10 @@ cupsd_stop() {
     CUPSD_DIR=""
 }
 
-# Job states (IPP): 9 completed, 8 aborted, 7 canceled.
+# The job's end is read from the daemon's log, which also says why it failed.
 cupsd_wait_job() {
-    local id=$1 limit=${2:-120} waited state
+    local id=$1 limit=${2:-120} waited
+    [ -n "$id" ] || return 1
     for ((waited = 0; waited < limit * 10; waited++)); do
         if grep -q "\[Job $id\] Job completed\." "$CUPSD_DIR/log/error_log" 2>/dev/null; then
             return 0
@@ -152,4 +157,61 @@ cupsd_wait_job() {
     cupsd_log "job $id did not complete; its log lines:"
     grep "\[Job $id\]" "$CUPSD_DIR/log/error_log" | grep -Ev '\[Job [0-9]+\] (argv|envp)\[' | tail -n 40 >&2 || true
     return 1
+}
+
+# ---- Checks ----
+passed=0 failed=0
+check() {  # check DESCRIPTION COMMAND...
+    local what=$1
+    shift
+    if "$@"; then passed=$((passed + 1)); echo "ok - $what"; else failed=$((failed + 1)); echo "FAIL - $what"; return 1; fi
+}
+finish() {
+    echo "$passed passed, $failed failed"
+    [ "$failed" -eq 0 ]
+}
+
+# inspect STEM: summarises STEM.pcl into STEM.txt.
+inspect() { "$PCLINSPECT" "$1.pcl" >"$1.txt" 2>&1; }
+# expect STEM LINE: the summary holds LINE exactly.
+expect() { check "${1##*/}: $2" grep -qxF -- "$2" "$1.txt"; }
+# expect_count STEM REGEX N: N summary lines match the extended regex.
+expect_count() {
+    local n
+    n=$(grep -cE -- "$2" "$1.txt")
+    check "${1##*/}: $3 x '$2' (found $n)" test "$n" -eq "$3"
+}
+# expect_job STEM PJL PREAMBLE: the PJL settings between the fixed first and
+# last ones, and the job preamble between the fixed resolution and top margin.
+expect_job() {
+    expect "$1" "PJL settings: PAGEPROTECT=AUTO, RESOLUTION=600${2:+, $2}, TIMEOUT=0"
+    expect "$1" "job preamble: raster resolution 600 dpi; unit of measure 600 units per inch; $3; top margin 0 lines"
+}
+# expect_pages STEM N WxH: what every job shares (escape run, UELs, PJL
+# header, no copy count, reset at the end) and N pages of raster WxH, each
+# closed by a form feed, with nothing pclinspect finds wrong.
+expect_pages() {
+    expect_count "$1" '^stream: [0-9]+ bytes, escape run 5000 bytes, UEL at start yes, reset at end yes, UEL at end yes$' 1
+    expect "$1" 'job name: ""'
+    expect "$1" "PJL comment: Corvane PCL driver"
+    expect "$1" "PJL enters PCL: yes"
+    expect "$1" "copies: none in the job preamble, none on the pages -> printer default"
+    expect "$1" "pages: $2"
+    expect_count "$1" "^  raster ${3/x/ x } pixels, " "$2"
+    expect "$1" "problems: none"
+}
+# page_order STEM: the page images as letters, equal letters for equal
+# images, e.g. ABCABC. Leaves the pages as STEM-pageN.png.
+page_order() {
+    local pages
+    pages=$(sed -n 's/^pages: //p' "$1.txt")
+    "$PCLINSPECT" --png "$1" "$1.pcl" >/dev/null && [ "${pages:-0}" -gt 0 ] || return 1
+    md5sum $(seq -f "$1-page%g.png" "$pages") |
+        awk '{ if (!($1 in letter)) letter[$1] = sprintf("%c", 65 + n++); printf "%s", letter[$1] }'
+}
+# expect_order STEM ORDER: page_order of STEM is ORDER.
+expect_order() {
+    local order
+    order=$(page_order "$1")
+    check "${1##*/}: page order ${order:-unknown}, expected $2" test "$order" = "$2"
 }

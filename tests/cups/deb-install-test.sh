@@ -25,13 +25,6 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 
-passed=0 failed=0
-check() {  # check DESCRIPTION COMMAND...
-    local what=$1
-    shift
-    if "$@"; then passed=$((passed + 1)); echo "ok - $what"; else failed=$((failed + 1)); echo "FAIL - $what"; fi
-}
-
 rm -f "$build"/rastertocorvane_*.deb
 (cd "$build" && cpack -G DEB >/dev/null 2>&1) || { echo "cpack failed" >&2; exit 1; }
 deb=$(ls "$build"/rastertocorvane_*.deb)
@@ -58,12 +51,9 @@ check "lpadmin makes a queue from the model" \
     lpadmin -p corvane -E -v "file://$out/device.pcl" -m "${model:-lsb/usr/corvane/corvane.ppd}"
 id=$(lp -d corvane -o media=A4 -o TonerDarkness=7 "$source_dir/samples/sample.pdf" 2>/dev/null |
     sed -n 's/^request id is corvane-\([0-9]*\).*/\1/p')
-job_done() { [ -n "$id" ] && cupsd_wait_job "$id" 180; }
-check "the sample prints through the installed driver" job_done
-"$build/tests/cups/pclsummary" "$out/device.pcl" >"$out/summary.txt" 2>&1
-check "the printer stream has the density line" grep -qxF "pjl @PJL SET DENSITY = 2" "$out/summary.txt"
-check "the printer stream has three A4 pages" \
-    test "$(grep -c '^page [0-9] raster 4761x6816$' "$out/summary.txt")" -eq 3
-
-echo "$passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+check "the sample prints through the installed driver" cupsd_wait_job "$id" 180
+PCLINSPECT=$build/pclinspect
+mv "$out/device.pcl" "$out/sample.pcl" && inspect "$out/sample"
+expect_job "$out/sample" "DENSITY=2, ECONOMODE=OFF" "page size A4 (26)"
+expect_pages "$out/sample" 3 4761x6816
+finish

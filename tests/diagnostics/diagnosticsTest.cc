@@ -90,37 +90,7 @@ TEST(Diagnostics, RefusedArgumentCountStillCreatesTheFiles) {
     EXPECT_EQ(test::readFile(tmp.file("cvn_version")), "Version = 1.0\n");
 }
 
-TEST(Diagnostics, UncreatableFilesCostOneLineEachAndPrintingGoesOn) {
-    test::TempDir tmp;
-    const auto plain = printIn(tmp);
-    test::writeFile(tmp.file("cvn_log"), "");
-    for (const char* name : {"cvn_args", "cvn_pcl", "cvn_pcl2"})
-        fs::create_directory(tmp.file(name));
-    const auto result = printIn(tmp);
-    EXPECT_EQ(result.exitStatus, 0);
-    EXPECT_EQ(result.out, plain.out);
-    EXPECT_EQ(result.err,
-              "ERROR: Cannot write to a file the supplied arguments.\n"
-              "ERROR: Cannot write to a file the data to process.\n"
-              "ERROR: Cannot write to a file the data to print.\n");
-}
-
-TEST(Diagnostics, PlantedLinksAreReplacedNotFollowed) {
-    test::TempDir tmp;
-    test::TempDir elsewhere;
-    const std::string victim = elsewhere.file("victim");
-    test::writeFile(victim, "keep me");
-    test::writeFile(tmp.file("cvn_log"), "");
-    fs::create_symlink(victim, tmp.file("cvn_pcl2"));
-    fs::create_hard_link(victim, tmp.file("cvn_args"));
-    ASSERT_EQ(mkfifo(tmp.file("cvn_pcl").c_str(), 0600), 0);
-    const auto result = printIn(tmp);
-    EXPECT_EQ(result.exitStatus, 0);
-    EXPECT_EQ(result.err, "");
-    EXPECT_EQ(test::readFile(victim), "keep me");
-    EXPECT_FALSE(fs::is_symlink(tmp.file("cvn_pcl2")));
-    EXPECT_EQ(test::readFile(tmp.file("cvn_pcl2")), result.out.substr(5000));
-}
+// Links, FIFOs and directories planted at the file names: PlantedFiles.
 
 TEST(Diagnostics, MissingTemporaryDirectoryMeansNoDiagnostics) {
     // Valgrind keeps its own files in $TMPDIR and cannot run without it.

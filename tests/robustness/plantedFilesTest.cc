@@ -1,12 +1,10 @@
 // Links, FIFOs and directories planted at the diagnostic file names by
 // another process sharing the temporary directory: their targets stay as
 // they were, each costs at most the error line of its file, and the job
-// still prints. (Directories at the three log names are covered with the
-// diagnostics tests.)
+// still prints.
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -20,8 +18,6 @@ namespace corvane {
 namespace {
 
 namespace fs = std::filesystem;
-
-const std::vector<std::uint8_t> blackRow = {0, 0, 0, 0xFF, 0xFF, 0xFF};
 
 // A file and a directory outside the temporary directory that nothing may change.
 struct victims {
@@ -50,86 +46,61 @@ const std::vector<plant> plants = {
     {"FIFO", [](const victims&, const std::string& p) { ASSERT_EQ(mkfifo(p.c_str(), 0600), 0); }},
     {"symlink to a directory",
      [](const victims& v, const std::string& p) { fs::create_directory_symlink(v.directory, p); }},
-    {"dangling symlink",
-     [](const victims& v, const std::string& p) { fs::create_symlink(v.place.file("absent"), p); }},
+    {"dangling symlink", [](const victims& v, const std::string& p) { fs::create_symlink(v.place.file("absent"), p); }},
+    {"directory", [](const victims&, const std::string& p) { fs::create_directory(p); }},
 };
-
-test::FilterRun job(const test::TempDir& tmp) {
-    test::FilterRun run;
-    run.input = test::writeRaster({{2, 2, 0, {blackRow, blackRow}}});
-    run.env["TMPDIR"] = tmp.path();
-    return run;
-}
 
 bool isPrivateRegularFile(const std::string& path) {
     struct stat status {};
-    return lstat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode) &&
-           (status.st_mode & 0777) == 0600 && status.st_nlink == 1;
+    return lstat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode) && (status.st_mode & 0777) == 0600 &&
+           status.st_nlink == 1;
 }
 
-TEST(PlantedFiles, LogNamesAreReplacedNotFollowed) {
-    test::TempDir plainTmp;
-    const auto plain = test::runFilter(job(plainTmp));
-    for (const char* name : {"cvn_args", "cvn_pcl", "cvn_pcl2"}) {
+TEST(PlantedFiles, ReplacedNotFollowedAtEveryName) {
+    const std::string refusal = "ERROR: Cannot execute Corvane filter.\n";
+    // Each name with the line that a directory planted there costs.
+    const std::vector<std::pair<std::string, std::string>> names = {
+        {"cvn_args", "ERROR: Cannot write to a file the supplied arguments.\n"},
+        {"cvn_pcl", "ERROR: Cannot write to a file the data to process.\n"},
+        {"cvn_pcl2", "ERROR: Cannot write to a file the data to print.\n"},
+        {"cvn_version", "ERROR: Cannot write to a file the driver version.\n"},  // written on a refused job
+        {"cvn_log", ""},  // the marker: only looked at, never opened
+    };
+    auto jobIn = [](const test::TempDir& tmp, bool refused) {
+        test::FilterRun run;
+        run.env["TMPDIR"] = tmp.path();
+        if (refused) run.args = std::vector<std::string>{"too", "few"};
+        if (!refused) run.input = test::writeRaster({{2, 2, 0, {{0, 0, 0, 0xFF, 0xFF, 0xFF}, {0, 0, 0}}}});
+        return run;
+    };
+    const test::TempDir plainTmp;
+    const auto plain = test::runFilter(jobIn(plainTmp, false));
+    for (const auto& [name, blockedLine] : names) {
+        const bool refused = name == "cvn_version", marker = name == "cvn_log";
         for (const auto& planted : plants) {
             SCOPED_TRACE(std::string(planted.kind) + " at " + name);
-            test::TempDir tmp;
+            const test::TempDir tmp;
             const victims v;
-            test::writeFile(tmp.file("cvn_log"), "");
+            if (!marker) test::writeFile(tmp.file("cvn_log"), "");
             planted.make(v, tmp.file(name));
-            const auto result = test::runFilter(job(tmp));
-            EXPECT_EQ(result.exitStatus, 0);
-            EXPECT_EQ(result.err, "");
-            EXPECT_EQ(result.out, plain.out);
+            const auto result = test::runFilter(jobIn(tmp, refused));
             v.expectUntouched();
-            EXPECT_TRUE(isPrivateRegularFile(tmp.file(name)));
-            EXPECT_EQ(test::readFile(tmp.file("cvn_pcl2")), result.out.substr(5000));
+            const bool blocked = std::string(planted.kind) == "directory";
+            EXPECT_EQ(result.exitStatus, refused ? 1 : 0);
+            EXPECT_EQ(result.err, (blocked ? blockedLine : "") + (refused ? refusal + refusal : ""));
+            EXPECT_TRUE(marker || blocked || isPrivateRegularFile(tmp.file(name)));
+            if (refused) {
+                EXPECT_TRUE(blocked || test::readFile(tmp.file(name)) == "Version = 1.0\n");
+                continue;
+            }
+            EXPECT_EQ(result.out, plain.out);
+            // A marker link counts when it leads somewhere.
+            const bool diagnosticsOn = !marker || std::string(planted.kind) != "dangling symlink";
+            EXPECT_EQ(test::fileExists(tmp.file("cvn_pcl2")), diagnosticsOn);
+            if (diagnosticsOn && !(blocked && name == "cvn_pcl2")) {
+                EXPECT_EQ(test::readFile(tmp.file("cvn_pcl2")), result.out.substr(5000));
+            }
         }
-    }
-}
-
-TEST(PlantedFiles, VersionFileIsReplacedNotFollowed) {
-    for (const auto& planted : plants) {
-        SCOPED_TRACE(planted.kind);
-        test::TempDir tmp;
-        const victims v;
-        planted.make(v, tmp.file("cvn_version"));
-        test::FilterRun run;
-        run.args = std::vector<std::string>{"too", "few"};
-        run.env["TMPDIR"] = tmp.path();
-        const auto result = test::runFilter(run);
-        EXPECT_EQ(result.exitStatus, 1);
-        v.expectUntouched();
-        EXPECT_TRUE(isPrivateRegularFile(tmp.file("cvn_version")));
-        EXPECT_EQ(test::readFile(tmp.file("cvn_version")), "Version = 1.0\n");
-    }
-    test::TempDir tmp;
-    fs::create_directory(tmp.file("cvn_version"));
-    test::FilterRun run;
-    run.args = std::vector<std::string>{"too", "few"};
-    run.env["TMPDIR"] = tmp.path();
-    const auto result = test::runFilter(run);
-    EXPECT_EQ(result.exitStatus, 1);
-    EXPECT_EQ(result.err,
-              "ERROR: Cannot write to a file the driver version.\n"
-              "ERROR: Cannot execute Corvane filter.\nERROR: Cannot execute Corvane filter.\n");
-}
-
-TEST(PlantedFiles, MarkerIsOnlyLookedAt) {
-    // A FIFO marker would block a filter that opened it; a link marker
-    // counts when it leads somewhere, and its target is left alone.
-    const std::vector<std::pair<plant, bool>> markers = {
-        {plants[0], true}, {plants[2], true}, {plants[3], true}, {plants[4], false}};
-    for (const auto& [planted, diagnosticsOn] : markers) {
-        SCOPED_TRACE(planted.kind);
-        test::TempDir tmp;
-        const victims v;
-        planted.make(v, tmp.file("cvn_log"));
-        const auto result = test::runFilter(job(tmp));
-        EXPECT_EQ(result.exitStatus, 0);
-        EXPECT_EQ(result.err, "");
-        v.expectUntouched();
-        EXPECT_EQ(test::fileExists(tmp.file("cvn_pcl2")), diagnosticsOn);
     }
 }
 
@@ -139,7 +110,7 @@ TEST(PlantedFiles, PrintCopySwappedDuringTheJobIsNotWritten) {
     const std::vector<std::uint8_t> bytes = {'P', 'C', 'L'};
     for (const auto& planted : plants) {
         SCOPED_TRACE(planted.kind);
-        test::TempDir tmp;
+        const test::TempDir tmp;
         const victims v;
         test::writeFile(tmp.file("cvn_log"), "");
         const errorLog errors(-1);

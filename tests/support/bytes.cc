@@ -1,5 +1,6 @@
 #include "support/bytes.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace corvane::test {
@@ -30,6 +31,15 @@ std::string printable(std::string_view bytes) {
         }
     }
     return text;
+}
+
+std::vector<std::string> lines(std::string_view text) {
+    std::vector<std::string> result;
+    for (std::size_t start = 0, end; start < text.size(); start = end + 1) {
+        end = std::min(text.find('\n', start), text.size());
+        result.emplace_back(text.substr(start, end - start));
+    }
+    return result;
 }
 
 std::string pjlHeader(std::string_view jobName, std::string_view extraLines) {

@@ -5,6 +5,7 @@
 #include <initializer_list>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace corvane::test {
 
@@ -14,6 +15,8 @@ std::string esc(std::string_view text);
 std::string hex(std::initializer_list<int> values);
 // Readable dump for failure messages: printable ASCII as is, ESC as "<ESC>", others as <hh>.
 std::string printable(std::string_view bytes);
+// Lines of a text, split at line feeds.
+std::vector<std::string> lines(std::string_view text);
 
 // The fixed start of every job without options: escape run, UEL, PJL header.
 std::string pjlHeader(std::string_view jobName = "", std::string_view extraLines = "");

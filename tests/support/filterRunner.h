@@ -4,6 +4,8 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <sys/types.h>
 #include <vector>
 
 namespace corvane::test {
@@ -22,17 +24,49 @@ struct FilterRun {
     std::string binary;                          // default: the built rastertocorvane
 };
 
+// Feeds run.input and returns once the filter has exited.
 FilterResult runFilter(const FilterRun& run);
+// The filter with the five standard arguments and no options, fed `input`.
+FilterResult runFilterOn(std::string input);
 
-// In a forked child: replaces the process with the filter. The words of the
-// environment variable CORVANE_FILTER_WRAPPER, when set, come first, so that
+// The filter as a child process whose pipes a test drives step by step, for
+// cancelling a job mid-page or closing the printer side early. The words of
+// CORVANE_FILTER_WRAPPER, when set, come first on the command line, so that
 // every end-to-end test can run the filter under a checker, e.g.
 //   CORVANE_FILTER_WRAPPER="valgrind -q --leak-check=full --error-exitcode=1"
-// `args` are the arguments after argv[0]; `env` is the whole environment.
-[[noreturn]] void execFilter(const std::string& binary, const std::vector<std::string>& args,
-                             const std::vector<std::string>& env);
-// The filter's environment: a minimal PATH plus the given variables.
-std::vector<std::string> filterEnvironment(const std::map<std::string, std::string>& extra);
+class filterProcess {
+public:
+    explicit filterProcess(const FilterRun& run = {});  // run.input is not sent
+    ~filterProcess();  // a filter still running is killed
+    filterProcess(const filterProcess&) = delete;
+    filterProcess& operator=(const filterProcess&) = delete;
+
+    // Writes to the filter's standard input, reading its output meanwhile.
+    // Returns how many bytes it took before it closed its end.
+    std::size_t send(std::string_view bytes);
+    void closeInput();
+    // Closes the read end of the filter's standard output: the printer is gone.
+    void closeOutput();
+    // Waits until the filter has taken every byte sent and sleeps in a read.
+    void waitUntilBlockedReading();
+    void signal(int number) const;
+    // Reads output and errors to their end and reaps the filter; returns the
+    // exit code, or 128 + signal number.
+    int wait();
+
+    std::string out;  // standard output so far
+    std::string err;  // standard error so far
+
+private:
+    // Moves what is ready on output and errors into out and err, waiting at
+    // most timeoutMs, or until the input pipe has room when untilWritable.
+    void collect(int timeoutMs, bool untilWritable = false);
+
+    pid_t child = -1;
+    int input = -1;
+    int output = -1;
+    int errors = -1;
+};
 
 // A fresh private directory under the system temp dir, removed on destruction.
 class TempDir {

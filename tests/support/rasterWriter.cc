@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <stdexcept>
 #include <unistd.h>
 
@@ -11,14 +12,13 @@ namespace corvane::test {
 
 std::string writeRaster(const std::vector<RasterPage>& pages, RasterMode mode) {
     // libcups writes to a descriptor; a temporary file collects the bytes.
-    std::FILE* file = std::tmpfile();
+    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::tmpfile(), &std::fclose);
     if (!file) throw std::runtime_error("tmpfile failed");
-    cups_raster_t* raster = cupsRasterOpen(
-        fileno(file), mode == RasterMode::compressed ? CUPS_RASTER_WRITE_COMPRESSED
-                                                     : CUPS_RASTER_WRITE);
+    std::unique_ptr<cups_raster_t, void (*)(cups_raster_t*)> raster(
+        cupsRasterOpen(fileno(file.get()), mode == RasterMode::compressed ? CUPS_RASTER_WRITE_COMPRESSED : CUPS_RASTER_WRITE),
+        &cupsRasterClose);
     for (const auto& page : pages) {
-        cups_page_header2_t header;
-        std::memset(&header, 0, sizeof header);
+        cups_page_header2_t header{};
         std::strcpy(header.MediaClass, "PwgRaster");
         header.HWResolution[0] = header.HWResolution[1] = 600;
         header.cupsWidth = page.width;
@@ -32,21 +32,16 @@ std::string writeRaster(const std::vector<RasterPage>& pages, RasterMode mode) {
         header.NumCopies = 1;
         header.PageSize[0] = page.width * 72 / 600;
         header.PageSize[1] = page.height * 72 / 600;
-        if (!cupsRasterWriteHeader2(raster, &header)) throw std::runtime_error("header refused");
-        for (const auto& row : page.rows) {
-            std::vector<std::uint8_t> bytes = row;
-            bytes.resize(header.cupsBytesPerLine, 0xFF);
-            cupsRasterWritePixels(raster, bytes.data(), header.cupsBytesPerLine);
+        if (!cupsRasterWriteHeader2(raster.get(), &header)) throw std::runtime_error("header refused");
+        for (auto row : page.rows) {
+            row.resize(header.cupsBytesPerLine, 0xFF);
+            cupsRasterWritePixels(raster.get(), row.data(), header.cupsBytesPerLine);
         }
     }
-    cupsRasterClose(raster);
-    std::fflush(file);
-    std::string bytes;
-    std::rewind(file);
-    char chunk[65536];
-    std::size_t got;
-    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) bytes.append(chunk, got);
-    std::fclose(file);
+    raster.reset();  // writes out what libcups still holds
+    std::string bytes(static_cast<std::size_t>(std::ftell(file.get())), '\0');
+    std::rewind(file.get());
+    if (std::fread(bytes.data(), 1, bytes.size(), file.get()) != bytes.size()) throw std::runtime_error("read failed");
     return bytes;
 }
 
@@ -56,9 +51,11 @@ std::vector<std::uint8_t> filledRow(std::size_t bytes, std::uint8_t value) {
     return std::vector<std::uint8_t>(bytes, value);
 }
 
-}  // namespace corvane::test
-
-namespace corvane::test {
+std::vector<std::uint8_t> patternRow(std::size_t bytes, std::uint8_t seed) {
+    std::vector<std::uint8_t> row(bytes);
+    for (std::size_t i = 0; i < bytes; ++i) row[i] = static_cast<std::uint8_t>(seed * 31 + i);
+    return row;
+}
 
 void setFirstHeaderField(std::string& stream, std::size_t fieldOffset, std::uint32_t value) {
     // The stream starts with the 4-byte sync word; the header follows in

@@ -23,13 +23,11 @@ enum class RasterMode { uncompressed, compressed };
 std::string writeRaster(const std::vector<RasterPage>& pages,
                         RasterMode mode = RasterMode::uncompressed);
 
-// Convenience row builders.
+// Row builders. A pattern row differs from its neighbour at every byte,
+// and from pattern rows of nearby seeds too.
 std::vector<std::uint8_t> whiteRow(std::size_t bytes);
 std::vector<std::uint8_t> filledRow(std::size_t bytes, std::uint8_t value);
-
-}  // namespace corvane::test
-
-namespace corvane::test {
+std::vector<std::uint8_t> patternRow(std::size_t bytes, std::uint8_t seed);
 
 // Overwrites one 32-bit field of the first page header of a stream written
 // by writeRaster (for headers libcups's writer would not produce), e.g.

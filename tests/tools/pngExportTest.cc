@@ -10,32 +10,16 @@ namespace {
 using namespace corvane::test;
 using Row = std::vector<std::uint8_t>;
 
-pclinspect::PageRaster rgbRaster() {
-    pclinspect::PageRaster r;
-    r.width = 4;
-    r.height = 2;
-    r.bitsPerPixel = 24;
-    r.rowBytes = 12;
-    r.rows = {Row(12, 0xFF), Row{0xFF, 0xFF, 0xFF, 0, 0, 0, 0, 0, 0, 0xFF, 0, 0}};
-    return r;
-}
-
-TEST(PngRendering, KeepsRgbPixelsAtFullSize) {
-    const auto image = pclinspect::renderPage(rgbRaster(), 1);
-    EXPECT_EQ(image.width, 4u);
-    EXPECT_EQ(image.height, 2u);
-    const Row secondRow(image.pixels.begin() + 12, image.pixels.end());
-    EXPECT_EQ(secondRow, (Row{0xFF, 0xFF, 0xFF, 0, 0, 0, 0, 0, 0, 0xFF, 0, 0}));
-}
-
-TEST(PngRendering, ScalingAveragesEachBlockAndKeepsPartialBlocks) {
-    const auto image = pclinspect::renderPage(rgbRaster(), 3);
-    EXPECT_EQ(image.width, 2u);
-    EXPECT_EQ(image.height, 1u);
-    // Block 0: three white on the first row, white, black, black on the second.
-    EXPECT_EQ(image.pixels[0], (4 * 255) / 6);
-    // Block 1: one column, white above red.
-    EXPECT_EQ((Row{image.pixels[3], image.pixels[4], image.pixels[5]}), (Row{255, 127, 127}));
+TEST(PngRendering, KeepsRgbPixelsOrAveragesBlocksWhenScaled) {
+    pclinspect::PageRaster raster{4, 2, 24, 12, {Row(12, 0xFF), Row{0xFF, 0xFF, 0xFF, 0, 0, 0, 0, 0, 0, 0xFF, 0, 0}}};
+    const auto full = pclinspect::renderPage(raster, 1);
+    EXPECT_EQ(std::pair(full.width, full.height), std::pair(4u, 2u));
+    EXPECT_EQ(Row(full.pixels.begin() + 12, full.pixels.end()), raster.rows[1]);
+    // Blocks of 3 x 3, partial ones kept: three white, then white, black,
+    // black in the first; one column, white above red, in the second.
+    const auto scaled = pclinspect::renderPage(raster, 3);
+    EXPECT_EQ(std::pair(scaled.width, scaled.height), std::pair(2u, 1u));
+    EXPECT_EQ(scaled.pixels, (Row{(4 * 255) / 6, (4 * 255) / 6, (4 * 255) / 6, 255, 127, 127}));
 }
 
 TEST(PngRendering, CommandLineWritesOneFilePerRequestedPage) {

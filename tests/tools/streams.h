@@ -2,19 +2,13 @@
 // that tests break in one place at a time.
 #pragma once
 
-#include <cstdint>
-#include <span>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "support/bytes.h"
+#include "support/inspect.h"
 
 namespace corvane::test {
-
-inline std::span<const std::uint8_t> asBytes(std::string_view s) {
-    return {reinterpret_cast<const std::uint8_t*>(s.data()), s.size()};
-}
 
 // Page preamble for a width x height 24-bit raster, then ESC*b3M.
 inline std::string pageStart(unsigned height, unsigned width, std::string_view pageCommands = "") {
