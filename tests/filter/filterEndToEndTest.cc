@@ -160,3 +160,56 @@ TEST(EndToEnd, StatusLinesOnlyUnderThePrintSystem) {
 
 }  // namespace
 }  // namespace corvane
+
+namespace corvane {
+namespace {
+
+// Job settings through the built filter: the exact preamble after the PJL
+// header, and the copies and source commands that start every page.
+TEST(JobSettingsEndToEnd, PreambleAndPagePrefixesOverSixPages) {
+    struct jobCase {
+        const char* name;
+        std::string options;
+        std::string preamble;
+        std::vector<std::string> pagePrefixes;  // pages 1 to 6
+    };
+    const std::string s = "com.apple.print.PrintSettings.";
+    const std::vector<jobCase> cases = {
+        {"uncollated, equal sources",
+         s + "PMCopyCollate..b.=false " + s + "PMCopies..n.=2 " + s +
+             "PMPrimaryPaperFeed..a.1=Tray1 InputSlot=Tray1 media=A4 MediaType=Plain",
+         "\x1b*t600R\x1b&u600D\x1b&l26A\x1b&n6WdPlain\x1b&l1H\x1b&l0E",
+         std::vector<std::string>(6, "\x1b&l2X\x1b&l1H")},
+        {"collated, two sources",
+         s + "PMCopyCollate..b.=true " + s + "PMCopies..n.=3 " + s + "PMLastPage..n.=2 " + s +
+             "PMPrimaryPaperFeed..a.1=Tray2 InputSlot=Tray1 media=Letter",
+         "\x1b*t600R\x1b&u600D\x1b&l1X\x1b&l2A\x1b&l0E",
+         {"\x1b&l4H", "\x1b&l1H", "\x1b&l4H", "\x1b&l1H", "\x1b&l4H", "\x1b&l1H"}},
+        {"only InputSlot", "InputSlot=Tray3", jobPreamble,
+         {"", "\x1b&l5H", "\x1b&l5H", "\x1b&l5H", "\x1b&l5H", "\x1b&l5H"}},
+        {"only the first-page source", s + "PMPrimaryPaperFeed..a.1=Tray5",
+         "\x1b*t600R\x1b&u600D\x1b&l21H\x1b&l0E", {"\x1b&l21H", "", "", "", "", ""}},
+        {"three copies uncollated, Tray2 then Tray4",
+         s + "PMCopies..n.=3 " + s + "PMPrimaryPaperFeed..a.1=Tray2 InputSlot=Tray4",
+         jobPreamble,
+         {"\x1b&l3X\x1b&l4H", "\x1b&l3X\x1b&l20H", "\x1b&l3X\x1b&l20H", "\x1b&l3X\x1b&l20H",
+          "\x1b&l3X\x1b&l20H", "\x1b&l3X\x1b&l20H"}},
+    };
+    const std::vector<RasterPage> pages(6, RasterPage{4, 2, 0, {blackMiddle, blackMiddle}});
+    const std::string pageRows = "\x1b*b3M\x1b*b8W" + blackMiddleDelta + "\x1b*b0W";
+    for (const auto& job : cases) {
+        SCOPED_TRACE(job.name);
+        test::FilterRun run;
+        run.options = job.options;
+        run.input = test::writeRaster(pages);
+        const auto result = test::runFilter(run);
+        std::string expected = result.out.substr(0, result.out.find("@PJL ENTER LANGUAGE=PCL\n") + 24);
+        expected += job.preamble;
+        for (const auto& prefix : job.pagePrefixes)
+            expected += prefix + pagePreamble(4, 2) + pageRows + "\x1b*rC" + pageEnd;
+        EXPECT_EQ(printable(result.out), printable(expected + jobEnd));
+    }
+}
+
+}  // namespace
+}  // namespace corvane
