@@ -6,7 +6,6 @@
 namespace corvane {
 namespace {
 
-using test::hex;
 using test::pageFrame;
 using test::pclTestJob;
 
@@ -31,34 +30,6 @@ std::vector<std::string> pagePrefixes(pclTestJob& t, int pages) {
         prefixes.push_back(block.substr(0, block.size() - frame.size()));
     }
     return prefixes;
-}
-
-TEST(JobPreamble, UncollatedExampleWithEqualSources) {
-    const std::string o = options({std::string(collate) + "false", std::string(copies) + "2",
-                                   std::string(firstSource) + "Tray1", "InputSlot=Tray1",
-                                   "media=A4", "MediaType=Plain"});
-    pclTestJob t(o.c_str());
-    const std::string preamble = t.preamble();
-    EXPECT_EQ(preamble.size(), 41u);
-    EXPECT_EQ(preamble,
-              hex({0x1B, 0x2A, 0x74, 0x36, 0x30, 0x30, 0x52, 0x1B, 0x26, 0x75, 0x36, 0x30, 0x30,
-                   0x44, 0x1B, 0x26, 0x6C, 0x32, 0x36, 0x41, 0x1B, 0x26, 0x6E, 0x36, 0x57, 0x64,
-                   0x50, 0x6C, 0x61, 0x69, 0x6E, 0x1B, 0x26, 0x6C, 0x31, 0x48, 0x1B, 0x26, 0x6C,
-                   0x30, 0x45}));
-    for (const auto& prefix : pagePrefixes(t, 6)) EXPECT_EQ(prefix, "\x1b&l2X\x1b&l1H");
-}
-
-TEST(JobPreamble, CollatedExampleWithDifferentSources) {
-    const std::string o = options({std::string(collate) + "true", std::string(copies) + "3",
-                                   std::string(lastPage) + "2", std::string(firstSource) + "Tray2",
-                                   "InputSlot=Tray1", "media=Letter"});
-    pclTestJob t(o.c_str());
-    const std::string preamble = t.preamble();
-    EXPECT_EQ(preamble.size(), 29u);
-    EXPECT_EQ(preamble, "\x1b*t600R\x1b&u600D\x1b&l1X\x1b&l2A\x1b&l0E");
-    const auto prefixes = pagePrefixes(t, 6);
-    for (int page = 1; page <= 6; ++page)
-        EXPECT_EQ(prefixes[page - 1], page % 2 == 1 ? "\x1b&l4H" : "\x1b&l1H") << page;
 }
 
 TEST(Collation, OnlyTrueAndTrueCollate) {
@@ -123,26 +94,6 @@ TEST(Collation, LastPageDecidesWhichPagesStartACopy) {
         const auto prefixes = pagePrefixes(t, 6);
         for (int i = 0; i < 6; ++i)
             EXPECT_EQ(prefixes[i], expected[i] == 'F' ? "\x1b&l5H" : "\x1b&l20H") << i + 1;
-    }
-}
-
-TEST(Sources, OnlyInputSlotOrOnlyFirstPageSource) {
-    {
-        pclTestJob t("InputSlot=Tray3");
-        EXPECT_EQ(t.preamble(), "\x1b*t600R\x1b&u600D\x1b&l0E");
-        EXPECT_EQ(pagePrefixes(t, 3), (std::vector<std::string>{"", "\x1b&l5H", "\x1b&l5H"}));
-    }
-    {
-        const std::string o = std::string(firstSource) + "Tray5";
-        pclTestJob t(o.c_str());
-        EXPECT_EQ(t.preamble(), "\x1b*t600R\x1b&u600D\x1b&l21H\x1b&l0E");
-        EXPECT_EQ(pagePrefixes(t, 3), (std::vector<std::string>{"\x1b&l21H", "", ""}));
-    }
-    {
-        const std::string o = std::string(firstSource) + "Tray2 InputSlot=Tray2";
-        pclTestJob t(o.c_str());
-        EXPECT_EQ(t.preamble(), "\x1b*t600R\x1b&u600D\x1b&l4H\x1b&l0E");
-        EXPECT_EQ(pagePrefixes(t, 2), (std::vector<std::string>{"\x1b&l4H", "\x1b&l4H"}));
     }
 }
 
