@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "pageSynth.h"
-#include "raster/rasterCompress.h"
-#include "raster/rowTests.h"
+#include "encoder/rasterCompress.h"
+#include "encoder/rowTests.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "pclinspect/deltaRow.h"
-#include "raster/rasterCompress.h"
+#include "encoder/rasterCompress.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size < 1) return 0;

@@ -9,8 +9,8 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
-#include "diagnostics/diagnosticDirectory.h"
-#include "diagnostics/fileHandle.h"
+#include "filter/diagnosticDirectory.h"
+#include "filter/fileHandle.h"
 #include "filter/filterJob.h"
 #include "fuzzInput.h"
 

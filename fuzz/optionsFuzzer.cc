@@ -10,14 +10,14 @@
 
 #include <cups/raster.h>
 
-#include "diagnostics/errorLog.h"
-#include "diagnostics/fileHandle.h"
-#include "diagnostics/supportFunctions.h"
+#include "filter/errorLog.h"
+#include "filter/fileHandle.h"
+#include "filter/supportFunctions.h"
 #include "filter/printerStream.h"
-#include "pcl/pclCommands.h"
-#include "pjl/pjlCommands.h"
-#include "ticket/argumentStore.h"
-#include "ticket/platformOptions.h"
+#include "encoder/pclCommands.h"
+#include "encoder/pjlCommands.h"
+#include "encoder/argumentStore.h"
+#include "filter/platformOptions.h"
 
 namespace {
 

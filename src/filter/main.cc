@@ -3,7 +3,7 @@
 #include <csignal>
 #include <span>
 
-#include "diagnostics/diagnosticDirectory.h"
+#include "filter/diagnosticDirectory.h"
 #include "filter/filterJob.h"
 #include "filter/jobControl.h"
 #include "filter/statusReporter.h"

@@ -1,7 +1,7 @@
 #include "filter/printerStream.h"
 
-#include "diagnostics/diagnosticDirectory.h"
-#include "diagnostics/supportFunctions.h"
+#include "filter/diagnosticDirectory.h"
+#include "filter/supportFunctions.h"
 
 namespace corvane {
 

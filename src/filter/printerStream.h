@@ -8,30 +8,28 @@
 
 #include <cstdint>
 #include <span>
-#include <string_view>
 #include <vector>
+
+#include "encoder/byteSink.h"
 
 namespace corvane {
 
 class supportFunctions;
 
-class printerStream {
+class printerStream final : public byteSink {
 public:
     // `copy` is the diagnostics object when its print file should receive a
     // copy of the stream, else null.
     printerStream(int fd, const supportFunctions* copy);
-    ~printerStream();
+    ~printerStream() override;
     printerStream(const printerStream&) = delete;
     printerStream& operator=(const printerStream&) = delete;
 
-    void write(std::span<const std::uint8_t> bytes);
-    void write(std::string_view text) {
-        write({reinterpret_cast<const std::uint8_t*>(text.data()), text.size()});
-    }
+    using byteSink::write;
+    void write(std::span<const std::uint8_t> bytes) override;
     // Bytes for the printer only, never copied to the diagnostic print file.
-    void writePrinterOnly(std::span<const std::uint8_t> bytes);
-
-    void flush();
+    void writePrinterOnly(std::span<const std::uint8_t> bytes) override;
+    void flush() override;
 
     // True once the printer side stopped taking bytes (a closed pipe); later
     // writes are dropped and the job should end.

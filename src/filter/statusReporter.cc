@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "diagnostics/errorLog.h"
+#include "filter/errorLog.h"
 
 namespace corvane {
 

@@ -1,4 +1,4 @@
-#include "ticket/platformOptions.h"
+#include "filter/platformOptions.h"
 
 #include <gtest/gtest.h>
 

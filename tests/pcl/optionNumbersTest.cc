@@ -2,7 +2,7 @@
 
 #include <cfloat>
 
-#include "pcl/optionNumbers.h"
+#include "encoder/optionNumbers.h"
 
 namespace corvane {
 namespace {

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "pcl/pclTables.h"
+#include "encoder/pclTables.h"
 #include "pclTestJob.h"
 #include "support/bytes.h"
 

@@ -4,7 +4,7 @@
 #include <memory>
 #include <string>
 
-#include "pcl/pclCommands.h"
+#include "encoder/pclCommands.h"
 #include "support/capture.h"
 
 namespace corvane::test {

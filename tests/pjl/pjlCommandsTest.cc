@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "pjl/pjlCommands.h"
+#include "encoder/pjlCommands.h"
 #include "support/bytes.h"
 #include "support/capture.h"
 

@@ -3,7 +3,7 @@
 #include <random>
 #include <vector>
 
-#include "raster/rasterCompress.h"
+#include "encoder/rasterCompress.h"
 #include "support/bytes.h"
 
 namespace corvane {

@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "raster/rowTests.h"
+#include "encoder/rowTests.h"
 
 namespace corvane {
 namespace {

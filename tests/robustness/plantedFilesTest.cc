@@ -9,8 +9,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "diagnostics/errorLog.h"
-#include "diagnostics/supportFunctions.h"
+#include "filter/errorLog.h"
+#include "filter/supportFunctions.h"
 #include "support/filterRunner.h"
 #include "support/rasterWriter.h"
 

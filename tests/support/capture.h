@@ -5,8 +5,8 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
-#include "diagnostics/errorLog.h"
-#include "diagnostics/supportFunctions.h"
+#include "filter/errorLog.h"
+#include "filter/supportFunctions.h"
 #include "filter/printerStream.h"
 
 namespace corvane::test {

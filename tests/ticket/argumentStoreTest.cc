@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "ticket/argumentStore.h"
-#include "ticket/macRoman.h"
+#include "encoder/argumentStore.h"
+#include "encoder/macRoman.h"
 
 namespace corvane {
 namespace {

@@ -23,11 +23,10 @@ public:
     }
 
     // Writes the commands for the first dataLength bytes into dataBuffer and
-    // stores their byte count in finalDataSize (0 when dataLength <= 0).
-    void deltaCompress(std::span<const std::uint8_t> seedData,
-                       std::span<const std::uint8_t> targetData, int dataLength,
-                       std::span<std::uint8_t> dataBuffer,
-                       std::size_t& finalDataSize) const;
+    // returns their byte count (0 when dataLength <= 0).
+    std::size_t deltaCompress(std::span<const std::uint8_t> seedData,
+                              std::span<const std::uint8_t> targetData, int dataLength,
+                              std::span<std::uint8_t> dataBuffer) const;
 };
 
 }  // namespace corvane

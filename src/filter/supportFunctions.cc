@@ -1,10 +1,10 @@
-#include "diagnostics/supportFunctions.h"
+#include "filter/supportFunctions.h"
 
 #include <cstdlib>
 #include <unistd.h>
 
-#include "ticket/argumentStore.h"
-#include "ticket/macRoman.h"
+#include "encoder/argumentStore.h"
+#include "encoder/macRoman.h"
 
 namespace corvane {
 namespace {

@@ -1,10 +1,9 @@
-#include "pjl/pjlCommands.h"
+#include "encoder/pjlCommands.h"
 
 #include <array>
 #include <cstdint>
 
-#include "filter/printerStream.h"
-#include "ticket/macRoman.h"
+#include "encoder/byteSink.h"
 
 namespace corvane {
 namespace {
@@ -38,8 +37,7 @@ void addTonerLines(std::vector<std::string>& lines, const std::string* darkness)
 
 }  // namespace
 
-pjlCommands::pjlCommands(ticketRef ticketData, const supportFunctions& /*logging*/,
-                         printerStream& output)
+pjlCommands::pjlCommands(ticketRef ticketData, byteSink& output)
     : ticketData(std::move(ticketData)), output(output) {}
 
 std::vector<std::string> pjlCommands::headerLines(const argumentStore& ticket) {
@@ -49,7 +47,7 @@ std::vector<std::string> pjlCommands::headerLines(const argumentStore& ticket) {
     // The name goes out unchanged (quotes and percent signs included), in
     // UTF-8 like the print dialogue shows it.
     const std::string* jobName = ticket.getValue("com.apple.print.JobInfo.PMJobName");
-    lines.push_back("@PJL JOB NAME = \"" + (jobName ? macRomanToUtf8(*jobName) : std::string()) +
+    lines.push_back("@PJL JOB NAME = \"" + (jobName ? ticket.utf8Text(*jobName) : std::string()) +
                     "\"\n");
     lines.emplace_back("@PJL SET PAGEPROTECT = AUTO\n");
     lines.emplace_back("@PJL SET RESOLUTION = 600\n");

@@ -1,4 +1,4 @@
-#include "diagnostics/errorLog.h"
+#include "filter/errorLog.h"
 
 #include <cerrno>
 #include <unistd.h>

@@ -1,4 +1,4 @@
-#include "ticket/argumentStore.h"
+#include "filter/optionString.h"
 
 #include <array>
 #include <cups/cups.h>
@@ -57,14 +57,15 @@ private:
 
 }  // namespace
 
-std::string argumentStore::decodeEscapes(std::string value) {
+std::string decodeEscapes(std::string value) {
     if (value.size() < 4) return value;
     for (const auto& pass : escapePasses) value = replaceEscape(value, pass);
     return value;
 }
 
-argumentStore::argumentStore(const char* optionString, const adaptation& adapt) {
+ticketRef ticketFromOptionString(const char* optionString, const optionAdaptation& adapt) {
     const parsedOptions parsed(optionString);
+    optionMap options;
     options.reserve(static_cast<std::size_t>(parsed.size()));
     for (int i = 0; i < parsed.size(); ++i) {
         const char* value = parsed[i].value ? parsed[i].value : "";
@@ -72,11 +73,7 @@ argumentStore::argumentStore(const char* optionString, const adaptation& adapt) 
         options[parsed[i].name] = decodeEscapes(value);
     }
     if (adapt) adapt(options);
-}
-
-const std::string* argumentStore::getValue(std::string_view key) const {
-    const auto found = options.find(std::string(key));
-    return found == options.end() ? nullptr : &found->second;
+    return std::make_shared<const argumentStore>(std::move(options), ticketText::macRoman);
 }
 
 }  // namespace corvane

@@ -13,8 +13,8 @@
 #include <string>
 #include <string_view>
 
-#include "diagnostics/diagnosticDirectory.h"
-#include "diagnostics/errorLog.h"
+#include "filter/diagnosticDirectory.h"
+#include "filter/errorLog.h"
 
 namespace corvane {
 

@@ -13,7 +13,7 @@
 #include <string>
 #include <sys/types.h>
 
-#include "diagnostics/fileHandle.h"
+#include "filter/fileHandle.h"
 
 namespace corvane {
 

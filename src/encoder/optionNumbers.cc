@@ -1,4 +1,4 @@
-#include "pcl/optionNumbers.h"
+#include "encoder/optionNumbers.h"
 
 #include <cfloat>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "diagnostics/diagnosticDirectory.h"
+#include "filter/diagnosticDirectory.h"
 
 #include <cerrno>
 #include <cstdlib>

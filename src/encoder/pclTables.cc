@@ -1,4 +1,4 @@
-#include "pcl/pclTables.h"
+#include "encoder/pclTables.h"
 
 #include <array>
 

@@ -1,4 +1,4 @@
-#include "raster/rasterCompress.h"
+#include "encoder/rasterCompress.h"
 
 #include <algorithm>
 #include <bit>
@@ -38,12 +38,11 @@ std::uint64_t changeMask(const std::uint8_t* seed, const std::uint8_t* target,
 
 }  // namespace
 
-void rasterCompress::deltaCompress(std::span<const std::uint8_t> seedData,
-                                   std::span<const std::uint8_t> targetData, int dataLength,
-                                   std::span<std::uint8_t> dataBuffer,
-                                   std::size_t& finalDataSize) const {
-    finalDataSize = 0;
-    if (dataLength <= 0) return;
+std::size_t rasterCompress::deltaCompress(std::span<const std::uint8_t> seedData,
+                                          std::span<const std::uint8_t> targetData,
+                                          int dataLength,
+                                          std::span<std::uint8_t> dataBuffer) const {
+    if (dataLength <= 0) return 0;
     const auto n = static_cast<std::size_t>(dataLength);
     assert(seedData.size() >= n && targetData.size() >= n);
     assert(dataBuffer.size() >= maxCompressedSize(n));
@@ -122,7 +121,7 @@ void rasterCompress::deltaCompress(std::span<const std::uint8_t> seedData,
     }
     while (step(true)) {
     }
-    finalDataSize = written;
+    return written;
 }
 
 }  // namespace corvane

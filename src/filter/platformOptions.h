@@ -2,7 +2,7 @@
 // sends into the form the job ticket's readers expect.
 #pragma once
 
-#include "ticket/argumentStore.h"
+#include "encoder/argumentStore.h"
 
 namespace corvane {
 

@@ -1,4 +1,4 @@
-#include "ticket/platformOptions.h"
+#include "filter/platformOptions.h"
 
 #include <array>
 #include <cstdio>

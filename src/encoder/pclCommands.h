@@ -14,27 +14,27 @@
 #include <string_view>
 #include <vector>
 
-#include <cups/raster.h>
-
-#include "ticket/argumentStore.h"
+#include "encoder/argumentStore.h"
+#include "encoder/pageGeometry.h"
 
 namespace corvane {
 
-class errorLog;
-class printerStream;
-class supportFunctions;
+class byteSink;
 
 class pclCommands {
 public:
-    pclCommands(ticketRef ticketData, const supportFunctions& utilityFunctions,
-                printerStream& output, const errorLog& errors);
+    pclCommands(ticketRef ticketData, byteSink& output);
 
-    // Job preamble, written once with the first page; keeps `header`, the
-    // record that every page header read refills.
-    void createJobSettings(const cups_page_header_t* header);
+    // What the job preamble could not carry out.
+    struct jobSettingsReport {
+        // The custom size had no usable "WxH": no page size command was sent.
+        bool customSizeUnusable = false;
+    };
+    // Job preamble, written once before the first page.
+    jobSettingsReport createJobSettings();
 
-    // Page frame.
-    void setPageHeader();
+    // Page frame. The preamble declares the page's raster size.
+    void setPageHeader(const pageGeometry& page);
     void setPageEnder();
     void exitPCL();
 
@@ -64,8 +64,8 @@ private:
     void setCopies();
     void jobCollated();
     void jobUnCollated();
-    void setPaperSize();
-    void setCustomPaperSize(std::string_view value);
+    void setPaperSize(jobSettingsReport& report);
+    void setCustomPaperSize(std::string_view value, jobSettingsReport& report);
     void setMediaType();
     void setPaperSource(const std::optional<std::string>& source);
 
@@ -75,8 +75,7 @@ private:
     void writeCommands();
 
     ticketRef ticketData;
-    printerStream& output;
-    const errorLog& errors;
+    byteSink& output;
     bool isEnvelope = false;
     bool isCollated = false;
     bool copiesSent = false;
@@ -85,7 +84,6 @@ private:
     std::vector<std::uint8_t> pclBuffer;
     std::optional<std::string> paperSource1;
     std::optional<std::string> paperSource2;
-    const cups_page_header_t* cupsPageHeader = nullptr;
 };
 
 }  // namespace corvane

@@ -6,16 +6,15 @@
 #include <string_view>
 #include <vector>
 
-#include "ticket/argumentStore.h"
+#include "encoder/argumentStore.h"
 
 namespace corvane {
 
-class printerStream;
-class supportFunctions;
+class byteSink;
 
 class pjlCommands {
 public:
-    pjlCommands(ticketRef ticketData, const supportFunctions& logging, printerStream& output);
+    pjlCommands(ticketRef ticketData, byteSink& output);
 
     // Writes the escape run and the header lines.
     void createPJLCommands();
@@ -33,7 +32,7 @@ private:
     void writeCommands(const std::vector<std::string>& commands);
 
     ticketRef ticketData;
-    printerStream& output;
+    byteSink& output;
     std::string uel;
 };
 

@@ -1,10 +1,9 @@
 // The job preamble and the per-page copies and paper source step.
 #include <cstdio>
 
-#include "diagnostics/errorLog.h"
-#include "pcl/optionNumbers.h"
-#include "pcl/pclCommands.h"
-#include "pcl/pclTables.h"
+#include "encoder/optionNumbers.h"
+#include "encoder/pclCommands.h"
+#include "encoder/pclTables.h"
 
 namespace corvane {
 namespace {
@@ -21,8 +20,8 @@ std::optional<std::string> copyOf(const std::string* value) {
 
 }  // namespace
 
-void pclCommands::createJobSettings(const cups_page_header_t* header) {
-    cupsPageHeader = header;
+pclCommands::jobSettingsReport pclCommands::createJobSettings() {
+    jobSettingsReport report;
     startBlock(100);
     pageCount = 0;
     append("\x1b*t600R");  // raster resolution 600 dpi
@@ -35,7 +34,7 @@ void pclCommands::createJobSettings(const cups_page_header_t* header) {
         if (isCollated) setCopies();
     }
 
-    setPaperSize();
+    setPaperSize(report);
     setMediaType();
 
     paperSource1 = copyOf(ticketData->getValue(firstSourceKey));
@@ -47,6 +46,7 @@ void pclCommands::createJobSettings(const cups_page_header_t* header) {
 
     append("\x1b&l0E");  // top margin 0 lines
     writeCommands();
+    return report;
 }
 
 void pclCommands::setCopies() {
@@ -80,7 +80,7 @@ void pclCommands::jobUnCollated() {
     setPaperSource(pageCount == 1 ? paperSource1 : paperSource2);
 }
 
-void pclCommands::setPaperSize() {
+void pclCommands::setPaperSize(jobSettingsReport& report) {
     const std::string* media = ticketData->getValue("media");
     if (!media || *media == "PrinterS") return;
     if (const auto entry = findPageSize(*media)) {
@@ -91,10 +91,10 @@ void pclCommands::setPaperSize() {
         return;
     }
     if (*media == "11x17" || *media == "Tabloid") return;
-    setCustomPaperSize(*media);
+    setCustomPaperSize(*media, report);
 }
 
-void pclCommands::setCustomPaperSize(std::string_view value) {
+void pclCommands::setCustomPaperSize(std::string_view value, jobSettingsReport& report) {
     // The size text follows "Custom." when the marker appears exactly once;
     // without it the whole value is the size; with it twice nothing is
     // usable and both dimensions read as 0.
@@ -114,7 +114,7 @@ void pclCommands::setCustomPaperSize(std::string_view value) {
         if (x == std::string_view::npos) {
             // A single number is not a page size: sending a zero length
             // would be worse than leaving the printer's own size.
-            errors.write("ERROR: Custom media size value\n");
+            report.customSizeUnusable = true;
             return;
         }
         const std::string_view rest = sizeText.substr(x + 1);

@@ -1,4 +1,4 @@
-#include "ticket/macRoman.h"
+#include "encoder/macRoman.h"
 
 #include <array>
 #include <cstdint>

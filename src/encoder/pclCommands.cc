@@ -1,15 +1,14 @@
-#include "pcl/pclCommands.h"
+#include "encoder/pclCommands.h"
 
 #include <algorithm>
 #include <charconv>
 
-#include "filter/printerStream.h"
+#include "encoder/byteSink.h"
 
 namespace corvane {
 
-pclCommands::pclCommands(ticketRef ticketData, const supportFunctions& /*utilityFunctions*/,
-                         printerStream& output, const errorLog& errors)
-    : ticketData(std::move(ticketData)), output(output), errors(errors) {}
+pclCommands::pclCommands(ticketRef ticketData, byteSink& output)
+    : ticketData(std::move(ticketData)), output(output) {}
 
 void pclCommands::startBlock(std::size_t capacity) {
     pclBuffer.clear();
@@ -28,7 +27,7 @@ void pclCommands::appendNumber(long long value) {
 
 void pclCommands::writeCommands() { output.write(pclBuffer); }
 
-void pclCommands::setPageHeader() {
+void pclCommands::setPageHeader(const pageGeometry& page) {
     startBlock(100);
     ++pageCount;
     if (isCollated) {
@@ -41,9 +40,9 @@ void pclCommands::setPageHeader() {
     setConfigImageData(601);
     append("\x1b*r1A");  // start raster graphics at the cursor
     append("\x1b*r");    // raster height (rows), then width (pixels)
-    appendNumber(cupsPageHeader->cupsHeight);
+    appendNumber(page.height);
     append("t");
-    appendNumber(cupsPageHeader->cupsWidth);
+    appendNumber(page.width);
     append("S");
     writeCommands();
 }

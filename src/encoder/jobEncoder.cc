@@ -1,0 +1,38 @@
+#include "encoder/jobEncoder.h"
+
+#include <new>
+
+namespace corvane {
+
+jobEncoder::jobEncoder(ticketRef ticket, byteSink& output)
+    : output(output), pjl(ticket, output), pcl(std::move(ticket), output) {}
+
+void jobEncoder::beginJob() { pjl.createPJLCommands(); }
+
+jobEncoder::pageStart jobEncoder::beginPage(const pageGeometry& page) {
+    pageStart start;
+    if (pcl.pagesBegun() == 0) start.customSizeUnusable = pcl.createJobSettings().customSizeUnusable;
+    pcl.setPageHeader(page);
+    try {
+        transfer.emplace(page, pcl, output);
+    } catch (const std::bad_alloc&) {
+        transfer.reset();
+        start.rowStorageFailed = true;
+    }
+    return start;
+}
+
+void jobEncoder::endPage() {
+    transfer.reset();
+    pcl.endRasterGraphics();
+    pcl.setPageEnder();
+    output.flush();
+}
+
+void jobEncoder::endJob() {
+    pcl.exitPCL();
+    pjl.setGenericEndJob();
+    output.flush();
+}
+
+}  // namespace corvane
