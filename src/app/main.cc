@@ -30,7 +30,9 @@ int main(int argc, char* argv[]) {
     corvane::printerApp app{};
     app.drivers[0] = {corvane::driverName, corvane::driverDescription, corvane::driverDeviceId, nullptr};
     app.listens = runsServer(argc, argv);
-    return papplMainloop(argc, argv, CORVANE_VERSION, nullptr, static_cast<int>(app.drivers.size()),
+    // PAPPL 1.3.1's web pages need a footer (a null one crashes them).
+    const char* footer = "Corvane printer application " CORVANE_VERSION;
+    return papplMainloop(argc, argv, CORVANE_VERSION, footer, static_cast<int>(app.drivers.size()),
                          app.drivers.data(), corvane::driverForDevice, corvane::describeDriver,
                          nullptr, nullptr, corvane::createSystem, nullptr, &app);
 }
