@@ -94,6 +94,8 @@ bool pdfJob::print() {
     for (int copy = 0; printed && copy < std::max(options->copies, 1) && !canceled(); ++copy)
         printed = renderCopy(request);
     const bool ended = driver.rendjob_cb(job, options.get(), device);
+    // The page count is known only now, as for streamed raster jobs.
+    papplJobSetImpressions(job, static_cast<int>(pagesPrinted));
     return printed && ended;
 }
 
