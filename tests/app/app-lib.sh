@@ -7,7 +7,9 @@
 #   app_submit NAME FILE [-o name=value ...]  prints the job id
 #   app_wait_job NAME JOB_ID [SECONDS]        waits for the job's end, prints its state
 #   app_job_attr NAME JOB_ID ATTRIBUTE        one job attribute's value (ipptool)
-#   app_stop                                  stops the server, removes $APP_DIR
+#   app_stop                                  stops the server, removes $APP_DIR;
+#                                             fails when the server's output holds
+#                                             a sanitizer report (sanitizer builds)
 #
 # app_start watches the log for the listening line: extra options may raise
 # the log level (debug) but must not lower it below info or move the log.
@@ -27,6 +29,9 @@ app_free_port() {
 
 app_start() {
   local build=$1; shift
+  # In sanitizer builds, leaks of PAPPL's own main loop are not ours.
+  LSAN_OPTIONS="suppressions=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/lsan-pappl.supp:print_suppressions=0${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
+  export LSAN_OPTIONS
   APP="$(cd "$build" && pwd)/corvane-printer-app"
   APP_DIR=$(mktemp -d "${TMPDIR:-/tmp}/corvane-app.XXXXXX")
   mkdir -p "$APP_DIR/spool" "$APP_DIR/out"
@@ -90,10 +95,17 @@ app_job_attr() {
 }
 
 app_stop() {
+  local status=0
   if [ -n "${APP_PID:-}" ]; then
     kill "$APP_PID" 2>/dev/null
     wait "$APP_PID" 2>/dev/null
   fi
   APP_PID=
+  if [ -n "${APP_DIR:-}" ] && grep -q "Sanitizer" "$APP_DIR/server.out" 2>/dev/null; then
+    cat "$APP_DIR/server.out" >&2
+    status=1
+  fi
   if [ -n "${APP_DIR:-}" ] && [ -z "${APP_KEEP:-}" ]; then rm -rf "$APP_DIR"; fi
+  APP_DIR=
+  return $status
 }

@@ -62,3 +62,6 @@ if [ -e "$work/out/low-resolution.pcl" ]; then
   [ "${pages:-0}" = 0 ] || { echo "300 dpi raster printed $pages pages"; exit 1; }
 fi
 echo "300 dpi raster: refused ($message)"
+
+trap - EXIT
+app_stop

@@ -60,3 +60,6 @@ state=$(app_wait_job corvane "$id")
   <"$work/color.pwg" >"$work/default-filter.pcl"
 cmp "$work/out/Defaults.pcl" "$work/default-filter.pcl"
 echo "job with printer defaults: same bytes"
+
+trap - EXIT
+app_stop
