@@ -215,7 +215,7 @@ TEST(GhostscriptCommand, RendersAt600DpiOnTheJobPaperAndStopsOnErrors) {
     EXPECT_EQ(colour.back(), "/spool/job.pdf");
     for (const char* argument : {"-r600", "-dPDFSTOPONERROR", "-sDEVICE=pwgraster", "-dcupsColorSpace=19",
                                  "-dDEVICEWIDTHPOINTS=595.28", "-dDEVICEHEIGHTPOINTS=841.89",
-                                 "-sOutputFile=%stdout"})
+                                 "-sOutputFile=%stdout", "-sstdout=%stderr"})
         EXPECT_TRUE(has(colour, argument)) << argument;
     EXPECT_FALSE(std::any_of(colour.begin(), colour.end(),
                              [](const std::string& a) { return a.starts_with("-dFirstPage"); }));
