@@ -1,0 +1,130 @@
+// Links, FIFOs and directories planted at the diagnostic file names by
+// another process sharing the temporary directory: their targets stay as
+// they were, each costs at most the error line of its file, and the job
+// still prints.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "filter/errorLog.h"
+#include "filter/supportFunctions.h"
+#include "support/filterRunner.h"
+#include "support/rasterWriter.h"
+
+namespace corvane {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A file and a directory outside the temporary directory that nothing may change.
+struct victims {
+    test::TempDir place;
+    std::string file = place.file("victim");
+    std::string directory = place.file("victimDir");
+    victims() {
+        test::writeFile(file, "keep me");
+        fs::create_directory(directory);
+    }
+    void expectUntouched() const {
+        EXPECT_EQ(test::readFile(file), "keep me");
+        EXPECT_TRUE(fs::is_empty(directory));
+        EXPECT_EQ(std::distance(fs::directory_iterator(place.path), {}), 2);
+    }
+};
+
+struct plant {
+    const char* kind;
+    std::function<void(const victims&, const std::string& path)> make;
+};
+
+const std::vector<plant> plants = {
+    {"symlink to a file", [](const victims& v, const std::string& p) { fs::create_symlink(v.file, p); }},
+    {"hard link", [](const victims& v, const std::string& p) { fs::create_hard_link(v.file, p); }},
+    {"FIFO", [](const victims&, const std::string& p) { ASSERT_EQ(mkfifo(p.c_str(), 0600), 0); }},
+    {"symlink to a directory",
+     [](const victims& v, const std::string& p) { fs::create_directory_symlink(v.directory, p); }},
+    {"dangling symlink", [](const victims& v, const std::string& p) { fs::create_symlink(v.place.file("absent"), p); }},
+    {"directory", [](const victims&, const std::string& p) { fs::create_directory(p); }},
+};
+
+bool isPrivateRegularFile(const std::string& path) {
+    struct stat status {};
+    return lstat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode) && (status.st_mode & 0777) == 0600 &&
+           status.st_nlink == 1;
+}
+
+TEST(PlantedFiles, ReplacedNotFollowedAtEveryName) {
+    const std::string refusal = "ERROR: Cannot execute Corvane filter.\n";
+    // Each name with the line that a directory planted there costs.
+    const std::vector<std::pair<std::string, std::string>> names = {
+        {"cvn_args", "ERROR: Cannot write to a file the supplied arguments.\n"},
+        {"cvn_pcl", "ERROR: Cannot write to a file the data to process.\n"},
+        {"cvn_pcl2", "ERROR: Cannot write to a file the data to print.\n"},
+        {"cvn_version", "ERROR: Cannot write to a file the driver version.\n"},  // written on a refused job
+        {"cvn_log", ""},  // the marker: only looked at, never opened
+    };
+    auto jobIn = [](const test::TempDir& tmp, bool refused) {
+        test::FilterRun run{.env = {{"TMPDIR", tmp.path}}};
+        if (refused) run.args = std::vector<std::string>{"too", "few"};
+        else run.input = test::writeRaster({{2, 2, 0, {{0, 0, 0, 0xFF, 0xFF, 0xFF}, {0, 0, 0}}}});
+        return run;
+    };
+    const test::TempDir plainTmp;
+    const auto plain = test::runFilter(jobIn(plainTmp, false));
+    for (const auto& [name, blockedLine] : names) {
+        const bool refused = name == "cvn_version", marker = name == "cvn_log";
+        for (const auto& planted : plants) {
+            SCOPED_TRACE(std::string(planted.kind) + " at " + name);
+            const test::TempDir tmp;
+            const victims v;
+            if (!marker) test::writeFile(tmp.file("cvn_log"), "");
+            planted.make(v, tmp.file(name));
+            const auto result = test::runFilter(jobIn(tmp, refused));
+            v.expectUntouched();
+            const bool blocked = std::string(planted.kind) == "directory";
+            EXPECT_EQ(result.exitStatus, refused ? 1 : 0);
+            EXPECT_EQ(result.err, (blocked ? blockedLine : "") + (refused ? refusal + refusal : ""));
+            EXPECT_TRUE(marker || blocked || isPrivateRegularFile(tmp.file(name)));
+            if (refused) {
+                EXPECT_TRUE(blocked || test::readFile(tmp.file(name)) == "Version = 1.0\n");
+                continue;
+            }
+            EXPECT_EQ(result.out, plain.out);
+            // A marker link counts when it leads somewhere.
+            const bool diagnosticsOn = !marker || std::string(planted.kind) != "dangling symlink";
+            EXPECT_EQ(test::fileExists(tmp.file("cvn_pcl2")), diagnosticsOn);
+            if (diagnosticsOn && !(blocked && name == "cvn_pcl2")) {
+                EXPECT_EQ(test::readFile(tmp.file("cvn_pcl2")), result.out.substr(5000));
+            }
+        }
+    }
+}
+
+// Appends to the print copy go on only while the name still leads to the
+// file the job created; whatever replaced it mid-job is left alone.
+TEST(PlantedFiles, PrintCopySwappedDuringTheJobIsNotWritten) {
+    const std::vector<std::uint8_t> bytes = {'P', 'C', 'L'};
+    for (const auto& planted : plants) {
+        SCOPED_TRACE(planted.kind);
+        const test::TempDir tmp;
+        const victims v;
+        test::writeFile(tmp.file("cvn_log"), "");
+        const errorLog errors(-1);
+        supportFunctions diagnostics(tmp.path, errors);
+        diagnostics.checkLogToDisk();
+        diagnostics.copyToPrintFile(bytes);
+        ASSERT_EQ(test::readFile(tmp.file("cvn_pcl2")), "PCL");
+
+        fs::rename(tmp.file("cvn_pcl2"), tmp.file("moved"));
+        planted.make(v, tmp.file("cvn_pcl2"));
+        diagnostics.copyToPrintFile(bytes);
+        v.expectUntouched();
+        EXPECT_EQ(test::readFile(tmp.file("moved")), "PCL");
+    }
+}
+
+}  // namespace
+}  // namespace corvane
