@@ -41,18 +41,13 @@ expect_source() {
 }
 
 # Raster sizes are the PPD's imageable areas (12 pt margins) at 600 dpi.
-a4=4761x6816 letter=4900x6400 legal=4900x8200 a5=3296x4761 comm10=2275x5500
+a4=4761x6816 legal=4900x8200 a5=3296x4761 comm10=2275x5500
 
 if print options -o media=A4 -o MediaType=Plain -o InputSlot=Tray2 -o TonerDarkness=8; then
     expect_job options "DENSITY=3, ECONOMODE=OFF" 'page size A4 (26); media type "Plain"'
     expect_source options 4
     expect_pages options 3 "$a4"
     expect_order options ABC
-fi
-
-if print economy -o media=Letter -o TonerDarkness=2 -o MediaType=Card; then
-    expect_job economy "DENSITY=2, ECONOMODE=ON" 'page size Letter (2); media type "Card Stock"'
-    expect_pages economy 3 "$letter"
 fi
 
 if print custom -o media=Custom.400x600; then

@@ -57,14 +57,15 @@ TEST(EncoderMatchesFilter, SameRowsAndSettingsGiveTheSameBytes) {
          {{"media", "A4"}, {"MediaType", "Plain"}, {"InputSlot", "Tray2"}, {s + "PMPrimaryPaperFeed..a.1", "Tray2"},
           {"TonerDarkness", "8"}, {"com.apple.print.JobInfo.PMJobName", "Report\xA9"}},
          twoSmallPages, ""},
+        {"only the later pages' tray", {{"InputSlot", "Tray3"}}, twoSmallPages, ""},
         {"an unusable custom size", {{"media", "Custom.300"}}, twoSmallPages, "ERROR: Custom media size value\n"},
         {"rows sent unencoded, rows too wide to send",
          {},
          {{10500, 2, 0, {patternRow(31500, 1), patternRow(31500, 1)}}, {12000, 2, 0, {patternRow(36000, 1), nearlyBlack}}},
          "ERROR: Page 2 has rows too wide to send; they were left out.\n"},
-        {"no pages", {}, {}, ""},
-        // Uncompressed: libcups's writer holds back equal rows until the page ends.
+        // Uncompressed (even index): libcups's writer holds back equal rows until the page ends.
         {"a stream that ends inside a page", {}, {{4, 5, 0, {blackMiddle, blackMiddle}}}, unreadable + unreadable + unreadable},
+        {"no pages", {}, {}, ""},
     };
     for (std::size_t i = 0; i < cases.size(); ++i) {
         const auto& c = cases[i];
