@@ -1,12 +1,7 @@
-// The benchmark pages have the shapes the measurements rely on, and pagegen's
-// stream reads back through libcups as those pages.
-#include <cups/raster.h>
+// The benchmark pages have the shapes the measurements rely on.
 #include <gtest/gtest.h>
-#include <stdio.h>
 
 #include <algorithm>
-#include <memory>
-#include <string>
 #include <vector>
 
 #include "pageSynth.h"
@@ -35,29 +30,6 @@ TEST(pageSynthShapes, textIsMostlyBlankWithRepeatsPhotoChangesEveryRowBlankIsWhi
                                                       : blank == g.height;
         EXPECT_TRUE(shaped) << pageKindName(kind) << ": " << blank << " blank, " << repeated << " repeated, " << changed
                             << " changed";
-    }
-}
-
-TEST(pagegenStream, readsBackAsTheSynthesisedPages) {
-    for (const std::string format : {"", "--compressed", "--black1"}) {
-        const std::string command = std::string(PAGEGEN_BINARY) + " --kind mixed --pages 2 --seed 5 --width 700 --height 650 " + format;
-        std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
-        std::unique_ptr<cups_raster_t, void (*)(cups_raster_t*)> raster(cupsRasterOpen(fileno(pipe.get()), CUPS_RASTER_READ),
-                                                                         cupsRasterClose);
-        pageGeometry g{700, 650, format == "--black1" ? pixelFormat::black1 : pixelFormat::rgb24};
-        cups_page_header2_t header;
-        row_t got(g.bytesPerLine()), want(g.bytesPerLine());
-        std::uint32_t pages = 0;
-        for (; cupsRasterReadHeader2(raster.get(), &header); ++pages) {
-            ASSERT_EQ(header.cupsBytesPerLine, g.bytesPerLine());
-            const pageSynth synth(g, pageKind::mixed, 5, pages);
-            for (std::uint32_t y = 0; y < header.cupsHeight; ++y) {
-                ASSERT_EQ(cupsRasterReadPixels(raster.get(), got.data(), header.cupsBytesPerLine), header.cupsBytesPerLine);
-                synth.fillRow(y, want);
-                ASSERT_EQ(got, want) << format << " page " << pages << " row " << y;
-            }
-        }
-        EXPECT_EQ(pages, 2u) << format;
     }
 }
 

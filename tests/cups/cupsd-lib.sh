@@ -164,14 +164,3 @@ expect_pages() {
     expect_count "$1" "^  raster ${3/x/ x } pixels, " "$2"
     expect "$1" "problems: none"
 }
-# expect_order STEM ORDER: the page images as letters, equal letters for
-# equal images (e.g. ABCABC), are ORDER. Leaves the pages as STEM-pageN.png.
-expect_order() {
-    local pages order=""
-    pages=$(sed -n 's/^pages: //p' "$1.txt")
-    if "$PCLINSPECT" --png "$1" "$1.pcl" >/dev/null && [ "${pages:-0}" -gt 0 ]; then
-        order=$(md5sum $(seq -f "$1-page%g.png" "$pages") |
-            awk '{ if (!($1 in letter)) letter[$1] = sprintf("%c", 65 + n++); printf "%s", letter[$1] }')
-    fi
-    check "${1##*/}: page order ${order:-unknown}, expected $2" test "$order" = "$2"
-}

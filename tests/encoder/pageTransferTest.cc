@@ -67,13 +67,5 @@ TEST(PageTransfer, RowsGoOutSkippedRepeatedCompressedOrUnencoded) {
     }
 }
 
-TEST(PageTransfer, RowsBeyondTheLimitAreRefusedBeforeAllocating) {
-    memorySink sink;
-    pclCommands pcl(std::make_shared<const argumentStore>(optionMap{}), sink);
-    const pageGeometry page{1, 1, rasterData::maxBytesPerLine + 1};
-    EXPECT_THROW(rasterData(page, pcl, sink), std::bad_alloc);
-    EXPECT_EQ(sink.text, "");
-}
-
 }  // namespace
 }  // namespace corvane

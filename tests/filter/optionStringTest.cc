@@ -50,7 +50,6 @@ TEST(PlatformOptions, PwgNamesBecomeTheSizeOfTheSameDimensions) {
     const std::pair<const char*, const char*> cases[] = {
         {"iso_a4_210x297mm", "A4"},
         {"na_letter_8.5x11in", "Letter"},
-        {"na_invoice_5.5x8.5in", "Statement"},
         {"na_number-10_4.125x9.5in", "Comm10"},
         // B4 and B5 are the JIS sizes, ISOB5 the envelope.
         {"jis_b5_182x257mm", "B5"},
@@ -62,12 +61,14 @@ TEST(PlatformOptions, PwgNamesBecomeTheSizeOfTheSameDimensions) {
         // Names the encoder reads itself, and names libcups does not read.
         {"Custom.8.5x11in", "Custom.8.5x11in"},
         {"prefix Custom.100x200", "prefix Custom.100x200"},
-        {"Universal", "Universal"},
         {"Tabloid", "Tabloid"},
-        {"a4", "a4"},
         {"not_a_size", "not_a_size"},
     };
     for (const auto& [pwg, media] : cases) EXPECT_EQ(adapted({{"media", pwg}}).at("media"), media) << pwg;
+    // libcups reads a length of any number of digits, here as INT_MIN; matching
+    // it against the sizes must not overflow (the sanitizer build checks).
+    EXPECT_TRUE(adapted({{"media", "iso_a5_148x2000000000000100000000000000000000000000000mm"}}).at("media").starts_with(
+        "Custom.419.53x-"));
 }
 
 }  // namespace
