@@ -18,25 +18,22 @@ row nextRow(std::mt19937& rng, const row& previous) {
     const auto pick = [&](std::size_t n) { return std::uniform_int_distribution<std::size_t>(0, n - 1)(rng); };
     const std::size_t size = previous.size();
     row r = previous;
-    switch (pick(9)) {
-        case 0:
-        case 1: return whiteRow(size);
-        case 2: return previous;
-        case 3: return row(size, 0);
-        case 4:  // single-byte changes where the offset encoding changes form
+    switch (pick(8)) {
+        case 0: return whiteRow(size);
+        case 1: return previous;
+        case 2: return row(size, 0);
+        case 3:  // single-byte changes where the offset encoding changes form
             for (std::size_t at : {0, 30, 31, 32, 285, 286, 541, 542})
                 if (at < size && pick(2)) r[at] ^= static_cast<std::uint8_t>(1 + pick(255));
             return r;
-        case 5: {  // one long changed run
-            const std::size_t start = pick(size), end = start + 1 + pick(size - start);
-            for (std::size_t i = start; i < end; ++i) r[i] ^= 0x5A;
+        case 4:  // one long changed run
+            for (std::size_t i = pick(size), end = i + 1 + pick(size - i); i < end; ++i) r[i] ^= 0x5A;
             return r;
-        }
-        case 6:  // sparse ink on white
+        case 5:  // sparse ink on white
             r = whiteRow(size);
             for (std::size_t i = pick(600); i < size; i += 1 + pick(700)) r[i] = static_cast<std::uint8_t>(pick(256));
             return r;
-        case 7: r.back() ^= 0xFF; return r;
+        case 6: r.back() ^= 0xFF; return r;
         default:
             for (auto& b : r) b = static_cast<std::uint8_t>(pick(256));
             return r;
