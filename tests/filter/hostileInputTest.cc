@@ -1,5 +1,5 @@
-// Page headers that libcups 2.4 accepts but no real page has, and a stream
-// cut inside a row: each job still ends quickly
+// Page headers that libcups 2.4 accepts but no real page has, a stream cut
+// inside a row, and PWG names with absurd sizes: each job still ends quickly
 // (the CTest timeout is the bound), with bounded standard error and memory,
 // and a printer stream whose pages are all closed.
 #include <gtest/gtest.h>
@@ -104,6 +104,16 @@ TEST(HostileHeader, StreamCutInsideARowGivesNoPhantomRow) {
     expectWellFramed(result.out, 1);
     EXPECT_EQ(decodeLight(result.out).pages.at(0).stats.rowsRepeated, 0u);
     EXPECT_EQ(decodedPages(result.out).at(0).rows, (std::vector<row>{rows[0], rows[1], whiteRow(24), whiteRow(24), whiteRow(24)}));
+}
+
+// PWG names whose dimensions libcups reads as INT_MIN or a wrapped value.
+TEST(HostileOptions, PwgMediaWithHugeDimensionsStillPrints) {
+    for (const char* media : {"media=iso_a5_148x2000000000000100000000000000000000000000000mm",
+                              "PageSize=iso_a5_148x20000000000000000000mm"}) {
+        const auto result = runFilter({.options = media, .input = writeRaster({{4, 1, 0, {row(12, 0)}}})});
+        EXPECT_EQ(result.exitStatus, 0) << media;
+        expectWellFramed(result.out, 1);
+    }
 }
 
 }  // namespace
