@@ -25,20 +25,11 @@ CC=clang CXX=clang++ cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebI
   >/dev/null
 cmake --build "$build" -j "$jobs" --target "${harnesses[@]}"
 
-corpusOf() {
-  case "$1" in
-    jobFuzzer) echo job ;;
-    optionsFuzzer) echo options ;;
-    compressFuzzer) echo compress ;;
-    *) echo "unknown harness $1" >&2; exit 2 ;;
-  esac
-}
-
 export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}"
 export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}"
 status=0
 for harness in "${harnesses[@]}"; do
-  seeds="$root/fuzz/corpus/$(corpusOf "$harness")"
+  seeds="$root/fuzz/corpus/${harness%Fuzzer}"  # jobFuzzer: corpus/job
   work="$build/fuzz/corpus-$harness"
   mkdir -p "$work"
   echo "== $harness: ${seconds}s"

@@ -20,9 +20,10 @@ cmake --build build -j"$JOBS"
 ctest --test-dir build --output-on-failure -j"$JOBS"
 
 echo "== 2. End-to-end tests with the filter under valgrind"
+# Every test that runs the filter carries the label runs-filter; the CUPS
+# tests run it through the print system, where the wrapper does not reach.
 CORVANE_FILTER_WRAPPER="valgrind -q --leak-check=full --error-exitcode=1" \
-  ctest --test-dir build --output-on-failure -j"$JOBS" \
-  -R '^(EndToEnd|Diagnostics|FilterRoundTrip|HostileHeader|WideRows|PlantedFiles|Cancel|ClosedOutput)\.'
+  ctest --test-dir build --output-on-failure -j"$JOBS" -L runs-filter -LE cups
 
 echo "== 3. ASan + UBSan build and tests"
 export ASAN_OPTIONS="detect_leaks=1:halt_on_error=1"

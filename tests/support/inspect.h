@@ -1,36 +1,28 @@
 // Printer streams read back with the independent inspector (pclinspect).
-// Only for tests that link pclinspect_lib.
 #pragma once
 
 #include <gtest/gtest.h>
 
-#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "pclinspect/jobDecoder.h"
+#include "support/printerBytes.h"
 
 namespace corvane::test {
 
-inline std::span<const std::uint8_t> asBytes(std::string_view s) {
-    return {reinterpret_cast<const std::uint8_t*>(s.data()), s.size()};
-}
-
 // Decodes without keeping rasters: pages may declare billions of rows.
 inline pclinspect::Job decodeLight(std::string_view stream) {
-    pclinspect::DecodeOptions options;
-    options.keepRasters = false;
-    return pclinspect::decodeJob(asBytes(stream), options);
+    return pclinspect::decodeJob(asBytes(stream), {.keepRasters = false, .onPage = {}});
 }
 
 inline std::vector<pclinspect::PageRaster> decodedPages(std::string_view stream) {
     return pclinspect::decodeRasters(asBytes(stream));
 }
 
-// What `pclinspect --check` reports, one "offset: message" each. framingOnly
-// leaves out rows that do not fit the declared raster, which a page whose
-// header disagrees with its rows legitimately produces.
+// "offset: message" for each problem. framingOnly leaves out rows outside the
+// declared raster, which a page whose header disagrees with its rows produces.
 inline std::vector<std::string> problems(std::string_view stream, bool framingOnly = false) {
     std::vector<std::string> found;
     for (const auto& problem : decodeLight(stream).problems) {

@@ -45,18 +45,6 @@ std::string writeRaster(const std::vector<RasterPage>& pages, RasterMode mode) {
     return bytes;
 }
 
-std::vector<std::uint8_t> whiteRow(std::size_t bytes) { return filledRow(bytes, 0xFF); }
-
-std::vector<std::uint8_t> filledRow(std::size_t bytes, std::uint8_t value) {
-    return std::vector<std::uint8_t>(bytes, value);
-}
-
-std::vector<std::uint8_t> patternRow(std::size_t bytes, std::uint8_t seed) {
-    std::vector<std::uint8_t> row(bytes);
-    for (std::size_t i = 0; i < bytes; ++i) row[i] = static_cast<std::uint8_t>(seed * 31 + i);
-    return row;
-}
-
 void setFirstHeaderField(std::string& stream, std::size_t fieldOffset, std::uint32_t value) {
     // The stream starts with the 4-byte sync word; the header follows in
     // native byte order.

@@ -1,4 +1,4 @@
-// Builds CUPS raster streams with libcups's own writer, for feeding the filter in tests.
+// CUPS raster streams written by libcups's own writer, to feed the filter.
 #pragma once
 
 #include <cstdint>
@@ -7,8 +7,7 @@
 
 namespace corvane::test {
 
-// One page: header values plus the rows actually written. Fewer rows than
-// `height` makes a stream that ends inside the page.
+// One page. Fewer rows than `height` makes a stream that ends inside the page.
 struct RasterPage {
     unsigned width = 0;         // cupsWidth, pixels per row
     unsigned height = 0;        // cupsHeight, rows
@@ -18,20 +17,11 @@ struct RasterPage {
 
 enum class RasterMode { uncompressed, compressed };
 
-// Writes the pages as a version-1 CUPS raster stream (8-bit RGB, 600 dpi
-// headers) through cupsRasterOpen in write mode and returns the stream bytes.
-std::string writeRaster(const std::vector<RasterPage>& pages,
-                        RasterMode mode = RasterMode::uncompressed);
+// A version-1 CUPS raster stream of 8-bit RGB pages at 600 dpi.
+std::string writeRaster(const std::vector<RasterPage>& pages, RasterMode mode = RasterMode::uncompressed);
 
-// Row builders. A pattern row differs from its neighbour at every byte,
-// and from pattern rows of nearby seeds too.
-std::vector<std::uint8_t> whiteRow(std::size_t bytes);
-std::vector<std::uint8_t> filledRow(std::size_t bytes, std::uint8_t value);
-std::vector<std::uint8_t> patternRow(std::size_t bytes, std::uint8_t seed);
-
-// Overwrites one 32-bit field of the first page header of a stream written
-// by writeRaster (for headers libcups's writer would not produce), e.g.
-// setFirstHeaderField(stream, offsetof(cups_page_header2_t, cupsBytesPerLine), v).
+// Overwrites one 32-bit field of the first page header (for headers libcups's
+// writer would not produce), e.g. at offsetof(cups_page_header2_t, cupsHeight).
 void setFirstHeaderField(std::string& stream, std::size_t fieldOffset, std::uint32_t value);
 
 }  // namespace corvane::test

@@ -1,13 +1,13 @@
-// Links, FIFOs and directories planted at the diagnostic file names by
-// another process sharing the temporary directory: their targets stay as
-// they were, each costs at most the error line of its file, and the job
-// still prints.
+// The diagnostic mode, run through the built filter with a private TMPDIR:
+// the argument log and the copy of the stream, and links, FIFOs and
+// directories planted at the file names by another process sharing the
+// directory: their targets stay as they were, each costs at most the error
+// line of its file, and the job still prints.
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <functional>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include "filter/errorLog.h"
 #include "filter/supportFunctions.h"
@@ -17,21 +17,22 @@
 namespace corvane {
 namespace {
 
+using namespace test;
 namespace fs = std::filesystem;
 
 // A file and a directory outside the temporary directory that nothing may change.
 struct victims {
-    test::TempDir place;
+    TempDir place;
     std::string file = place.file("victim");
     std::string directory = place.file("victimDir");
     victims() {
-        test::writeFile(file, "keep me");
+        writeFile(file, "keep me");
         fs::create_directory(directory);
     }
     void expectUntouched() const {
-        EXPECT_EQ(test::readFile(file), "keep me");
+        EXPECT_EQ(readFile(file), "keep me");
         EXPECT_TRUE(fs::is_empty(directory));
-        EXPECT_EQ(std::distance(fs::directory_iterator(place.path()), {}), 2);
+        EXPECT_EQ(std::distance(fs::directory_iterator(place.path), {}), 2);
     }
 };
 
@@ -66,39 +67,38 @@ TEST(PlantedFiles, ReplacedNotFollowedAtEveryName) {
         {"cvn_version", "ERROR: Cannot write to a file the driver version.\n"},  // written on a refused job
         {"cvn_log", ""},  // the marker: only looked at, never opened
     };
-    auto jobIn = [](const test::TempDir& tmp, bool refused) {
-        test::FilterRun run;
-        run.env["TMPDIR"] = tmp.path();
+    auto jobIn = [](const TempDir& tmp, bool refused) {
+        FilterRun run{.env = {{"TMPDIR", tmp.path}}};
         if (refused) run.args = std::vector<std::string>{"too", "few"};
-        if (!refused) run.input = test::writeRaster({{2, 2, 0, {{0, 0, 0, 0xFF, 0xFF, 0xFF}, {0, 0, 0}}}});
+        else run.input = writeRaster({{2, 2, 0, {{0, 0, 0, 0xFF, 0xFF, 0xFF}, {0, 0, 0}}}});
         return run;
     };
-    const test::TempDir plainTmp;
-    const auto plain = test::runFilter(jobIn(plainTmp, false));
+    const TempDir plainTmp;
+    const auto plain = runFilter(jobIn(plainTmp, false));
     for (const auto& [name, blockedLine] : names) {
         const bool refused = name == "cvn_version", marker = name == "cvn_log";
         for (const auto& planted : plants) {
             SCOPED_TRACE(std::string(planted.kind) + " at " + name);
-            const test::TempDir tmp;
+            const TempDir tmp;
             const victims v;
-            if (!marker) test::writeFile(tmp.file("cvn_log"), "");
+            if (!marker) writeFile(tmp.file("cvn_log"), "");
             planted.make(v, tmp.file(name));
-            const auto result = test::runFilter(jobIn(tmp, refused));
+            const auto result = runFilter(jobIn(tmp, refused));
             v.expectUntouched();
             const bool blocked = std::string(planted.kind) == "directory";
             EXPECT_EQ(result.exitStatus, refused ? 1 : 0);
             EXPECT_EQ(result.err, (blocked ? blockedLine : "") + (refused ? refusal + refusal : ""));
             EXPECT_TRUE(marker || blocked || isPrivateRegularFile(tmp.file(name)));
             if (refused) {
-                EXPECT_TRUE(blocked || test::readFile(tmp.file(name)) == "Version = 1.0\n");
+                EXPECT_TRUE(blocked || readFile(tmp.file(name)) == "Version = 1.0\n");
                 continue;
             }
             EXPECT_EQ(result.out, plain.out);
             // A marker link counts when it leads somewhere.
             const bool diagnosticsOn = !marker || std::string(planted.kind) != "dangling symlink";
-            EXPECT_EQ(test::fileExists(tmp.file("cvn_pcl2")), diagnosticsOn);
+            EXPECT_EQ(fileExists(tmp.file("cvn_pcl2")), diagnosticsOn);
             if (diagnosticsOn && !(blocked && name == "cvn_pcl2")) {
-                EXPECT_EQ(test::readFile(tmp.file("cvn_pcl2")), result.out.substr(5000));
+                EXPECT_EQ(readFile(tmp.file("cvn_pcl2")), result.out.substr(5000));
             }
         }
     }
@@ -110,21 +110,57 @@ TEST(PlantedFiles, PrintCopySwappedDuringTheJobIsNotWritten) {
     const std::vector<std::uint8_t> bytes = {'P', 'C', 'L'};
     for (const auto& planted : plants) {
         SCOPED_TRACE(planted.kind);
-        const test::TempDir tmp;
+        const TempDir tmp;
         const victims v;
-        test::writeFile(tmp.file("cvn_log"), "");
+        writeFile(tmp.file("cvn_log"), "");
         const errorLog errors(-1);
-        supportFunctions diagnostics(tmp.path(), errors);
+        supportFunctions diagnostics(tmp.path, errors);
         diagnostics.checkLogToDisk();
         diagnostics.copyToPrintFile(bytes);
-        ASSERT_EQ(test::readFile(tmp.file("cvn_pcl2")), "PCL");
+        ASSERT_EQ(readFile(tmp.file("cvn_pcl2")), "PCL");
 
         fs::rename(tmp.file("cvn_pcl2"), tmp.file("moved"));
         planted.make(v, tmp.file("cvn_pcl2"));
         diagnostics.copyToPrintFile(bytes);
         v.expectUntouched();
-        EXPECT_EQ(test::readFile(tmp.file("moved")), "PCL");
+        EXPECT_EQ(readFile(tmp.file("moved")), "PCL");
     }
+}
+
+FilterResult printIn(const TempDir& tmp, const std::string& options) {
+    const std::vector<std::uint8_t> black = {0, 0, 0, 0xFF, 0xFF, 0xFF};
+    return runFilter({.options = options,
+                      .input = writeRaster({{2, 3, 0, {black, {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}, black}}}),
+                      .env = {{"TMPDIR", tmp.path}, {"DEVICE_URI", "socket://printer.example:9100"}}});
+}
+
+TEST(Diagnostics, MarkerKeepsTheArgumentsAndACopyOfTheStream) {
+    TempDir tmp;
+    EXPECT_EQ(printIn(tmp, "media=A4").exitStatus, 0);
+    EXPECT_TRUE(fs::is_empty(tmp.path)) << "no marker, no files";
+
+    writeFile(tmp.file("cvn_log"), "");
+    const auto result = printIn(tmp, "media=A4 com.apple.print.JobInfo.PMJobName=Report");
+    EXPECT_EQ(result.err, "");
+    ASSERT_GT(result.out.size(), 5000u);
+    EXPECT_EQ(readFile(tmp.file("cvn_pcl2")), result.out.substr(5000));
+    EXPECT_EQ(readFile(tmp.file("cvn_pcl")), "");
+    EXPECT_TRUE(fileExists(tmp.file("cvn_pcl")));
+    EXPECT_FALSE(fileExists(tmp.file("cvn_version")));
+    struct stat status {};
+    ASSERT_EQ(stat(tmp.file("cvn_pcl2").c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & 0777, 0600u);
+
+    const std::string separator(53, '='), log = readFile(tmp.file("cvn_args"));
+    const std::string arguments = "[ 1 ] - 1\n\n[ 2 ] - user\n\n[ 3 ] - title\n\n[ 4 ] - 1\n\n"
+                                  "[ 5 ] - media=A4 com.apple.print.JobInfo.PMJobName=Report\n\n" + separator + "\n";
+    const std::string uri = separator + "\n    URI for printer = socket://printer.example:9100\n" + separator + "\n";
+    const std::string media = "media\n\tA4\n\n", name = "com.apple.print.JobInfo.PMJobName\n\tReport\n\n";
+    EXPECT_TRUE(log == arguments + media + name + uri || log == arguments + name + media + uri) << log;
+
+    printIn(tmp, "");
+    EXPECT_NE(readFile(tmp.file("cvn_args")).find("[ 5 ] - \n\n" + separator + "\n" + separator + "\n    URI"),
+              std::string::npos);
 }
 
 }  // namespace
