@@ -104,6 +104,12 @@ void adaptPlatformOptions(optionMap& options) {
         }
     }
     if (media != options.end()) media->second = paperSizeName(std::move(media->second));
+
+    // No Linux client sends the first-page source, so without this a job's
+    // first page would come from the printer's default source and only the
+    // later pages from the tray the user chose.
+    if (const auto slot = options.find("InputSlot"); slot != options.end())
+        options.try_emplace("com.apple.print.PrintSettings.PMPrimaryPaperFeed..a.1", slot->second);
 }
 
 }  // namespace corvane

@@ -11,6 +11,8 @@ namespace corvane {
 // - "media" holding a self-describing PWG media name (iso_a4_210x297mm,
 //   na_letter_8.5x11in, ...) becomes the paper size name of the same
 //   dimensions, or "Custom.WxH" in points when no paper size name matches.
+// - the first-page source absent and "InputSlot" present: the first page
+//   comes from "InputSlot" too.
 // Paper size names, "PrinterS", "11x17", "Tabloid", "Custom." sizes and any
 // value libcups does not read as a PWG name pass unchanged; no other option
 // is touched.

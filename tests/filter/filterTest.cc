@@ -46,6 +46,7 @@ TEST(EncoderMatchesFilter, SameRowsAndSettingsGiveTheSameBytes) {
         optionMap options;
         std::vector<RasterPage> pages;
         std::string errors;
+        std::string notSentToFilter = "";  // a key the filter's option adaptation fills itself
     };
     const std::vector<matchCase> cases = {
         {"blank rows, repeats and seed resets", {}, {{2, 7, 0, {a, a, white, a, white, zeros, zeros}}, twoSmallPages[0]}, ""},
@@ -57,7 +58,9 @@ TEST(EncoderMatchesFilter, SameRowsAndSettingsGiveTheSameBytes) {
          {{"media", "A4"}, {"MediaType", "Plain"}, {"InputSlot", "Tray2"}, {s + "PMPrimaryPaperFeed..a.1", "Tray2"},
           {"TonerDarkness", "8"}, {"com.apple.print.JobInfo.PMJobName", "Report\xA9"}},
          twoSmallPages, ""},
-        {"only the later pages' tray", {{"InputSlot", "Tray3"}}, twoSmallPages, ""},
+        {"one tray for every page, the first page's named by InputSlot too",
+         {{"InputSlot", "Tray3"}, {s + "PMPrimaryPaperFeed..a.1", "Tray3"}}, twoSmallPages, "",
+         s + "PMPrimaryPaperFeed..a.1"},
         {"an unusable custom size", {{"media", "Custom.300"}}, twoSmallPages, "ERROR: Custom media size value\n"},
         {"rows sent unencoded, rows too wide to send",
          {},
@@ -71,7 +74,8 @@ TEST(EncoderMatchesFilter, SameRowsAndSettingsGiveTheSameBytes) {
         const auto& c = cases[i];
         SCOPED_TRACE(c.what);
         FilterRun run{.input = writeRaster(c.pages, i % 2 ? RasterMode::compressed : RasterMode::uncompressed)};
-        for (const auto& [key, value] : c.options) run.options += key + "=" + value + " ";
+        for (const auto& [key, value] : c.options)
+            if (key != c.notSentToFilter) run.options += key + "=" + value + " ";
         const auto filter = runFilter(run);
         EXPECT_EQ(filter.exitStatus, 0);
         EXPECT_EQ(filter.err, c.errors);

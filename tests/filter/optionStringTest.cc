@@ -42,8 +42,15 @@ TEST(PlatformOptions, MediaFromSizeOptionsNoOtherOptionTouched) {
     EXPECT_EQ(adapted({{"PageSize", "A5"}, {"PageRegion", "Legal"}}).at("media"), "A5");
     EXPECT_EQ(adapted({{"PageRegion", "iso_a5_148x210mm"}}).at("media"), "A5");
     EXPECT_EQ(adapted({{"media", "Letter"}, {"PageSize", "A4"}}).at("media"), "Letter");
-    const optionMap others = {{"InputSlot", "Tray2"}, {"MediaType", "na_letter_8.5x11in"}};
+    const optionMap others = {{"MediaType", "na_letter_8.5x11in"}, {"TonerDarkness", "3"}};
     EXPECT_EQ(adapted(others), others);
+}
+
+TEST(PlatformOptions, FirstPageSourceFromInputSlotUnlessSent) {
+    const std::string firstSource = "com.apple.print.PrintSettings.PMPrimaryPaperFeed..a.1";
+    EXPECT_EQ(adapted({{"InputSlot", "Tray2"}}).at(firstSource), "Tray2");
+    EXPECT_EQ(adapted({{"InputSlot", "Tray2"}, {firstSource, "Tray1"}}).at(firstSource), "Tray1");
+    EXPECT_EQ(adapted({{"media", "A4"}}).count(firstSource), 0u);
 }
 
 TEST(PlatformOptions, PwgNamesBecomeTheSizeOfTheSameDimensions) {
