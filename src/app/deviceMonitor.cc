@@ -1,0 +1,99 @@
+#include "app/deviceMonitor.h"
+
+#include <ctime>
+#include <filesystem>
+#include <unistd.h>
+
+namespace corvane {
+namespace {
+
+// The web interface prints link labels as they are.
+std::string htmlSafe(const std::string& text) {
+    std::string out;
+    for (const char c : text) {
+        if (c == '<') out += "&lt;";
+        else if (c == '>') out += "&gt;";
+        else if (c == '&') out += "&amp;";
+        else if (c == '"') out += "&quot;";
+        else out += c;
+    }
+    return out;
+}
+
+void findProcessing(pappl_job_t* job, void* found) {
+    if (papplJobGetState(job) == IPP_JSTATE_PROCESSING) *static_cast<pappl_job_t**>(found) = job;
+}
+
+// The job PAPPL holds while it retries the device: a job in progress on a
+// stopped printer.
+pappl_job_t* jobWaitingForDevice(pappl_printer_t* printer) {
+    if (papplPrinterGetState(printer) != IPP_PSTATE_STOPPED) return nullptr;
+    pappl_job_t* job = nullptr;
+    papplPrinterIterateActiveJobs(printer, findProcessing, &job, 1, 0);
+    return job;
+}
+
+}  // namespace
+
+std::string unreachableDeviceText(const std::string& deviceUri) {
+    char scheme[32], user[256], host[256], resource[1024];
+    int port = 0;
+    if (httpSeparateURI(HTTP_URI_CODING_ALL, deviceUri.c_str(), scheme, sizeof scheme, user, sizeof user,
+                        host, sizeof host, &port, resource, sizeof resource) < HTTP_URI_STATUS_OK)
+        return "Cannot open the device " + deviceUri;
+    const std::string kind(scheme);
+    if (kind == "socket") return "Cannot connect to " + std::string(host) + ":" + std::to_string(port);
+    if (kind == "file") {
+        std::string path(resource);
+        if (const auto query = path.find('?'); query != std::string::npos) path.erase(query);
+        std::error_code error;
+        if (!std::filesystem::exists(path, error)) return "The folder " + path + " does not exist";
+        if (access(path.c_str(), W_OK) != 0) return "Cannot write to the folder " + path;
+        return "Cannot write to " + path;
+    }
+    if (kind == "usb") return "The USB printer is not connected";
+    return "Cannot open the device " + deviceUri;
+}
+
+deviceMonitor::deviceMonitor(pappl_system_t* system) {
+    papplSystemAddTimerCallback(system, std::time(nullptr), 1, tick, this);
+}
+
+bool deviceMonitor::tick(pappl_system_t* system, void* context) {
+    papplSystemIteratePrinters(
+        system, [](pappl_printer_t* printer, void* monitor) { static_cast<deviceMonitor*>(monitor)->check(printer); },
+        context);
+    return true;
+}
+
+void deviceMonitor::check(pappl_printer_t* printer) {
+    const int id = papplPrinterGetID(printer);
+    const auto marked = shown.find(id);
+    pappl_job_t* waiting = jobWaitingForDevice(printer);
+    if (waiting == nullptr) {
+        if (marked == shown.end()) return;
+        papplPrinterSetReasons(printer, PAPPL_PREASON_NONE, PAPPL_PREASON_OFFLINE);
+        papplPrinterRemoveLink(printer, marked->second.label.c_str());
+        if (pappl_job_t* job = papplPrinterFindJob(printer, marked->second.jobId))
+            papplJobSetMessage(job, "The printer answered; the job went on.");
+        shown.erase(marked);
+        return;
+    }
+    const std::string text = unreachableDeviceText(papplPrinterGetDeviceURI(printer));
+    const char* message = papplJobGetMessage(waiting);
+    if (message == nullptr || text != message) papplJobSetMessage(waiting, "%s", text.c_str());
+    if (marked != shown.end()) {
+        marked->second.jobId = papplJobGetID(waiting);
+        return;
+    }
+
+    papplLogPrinter(printer, PAPPL_LOGLEVEL_WARN, "%s.", text.c_str());
+    papplPrinterSetReasons(printer, PAPPL_PREASON_OFFLINE, PAPPL_PREASON_NONE);
+    char path[256];
+    papplPrinterGetPath(printer, nullptr, path, sizeof path);
+    const std::string label = htmlSafe(text) + "; printing resumes when it answers.";
+    papplPrinterAddLink(printer, label.c_str(), path, PAPPL_LOPTIONS_STATUS);
+    shown.emplace(id, shownProblem{label, papplJobGetID(waiting)});
+}
+
+}  // namespace corvane
