@@ -14,7 +14,7 @@
 # APP_URI (ipp://127.0.0.1:PORT). Client commands always name the server by
 # URI: the control socket of a root server is shared by every instance.
 # APP_LISTEN and APP_SERVER_OPTIONS, when set, replace the loopback address
-# and "no-tls".
+# and "no-tls" (an empty APP_LISTEN: the program's default).
 
 app_free_port() {
   python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'
@@ -45,8 +45,10 @@ app_restart() {
 app_launch() {
   # PAPPL keeps a root server's state file and control socket under
   # SNAP_COMMON when it is set: here, the test's own folder.
+  local listen=(-o listen-hostname="${APP_LISTEN-127.0.0.1}")
+  [ -n "${APP_LISTEN-127.0.0.1}" ] || listen=()
   SNAP_COMMON="$APP_DIR" "$APP" server -o server-port="$APP_PORT" \
-    -o listen-hostname="${APP_LISTEN:-127.0.0.1}" -o server-options="${APP_SERVER_OPTIONS:-no-tls}" \
+    "${listen[@]}" -o server-options="${APP_SERVER_OPTIONS-no-tls}" \
     -o spool-directory="$APP_DIR/spool" -o log-file="$APP_LOG" -o log-level=info \
     "$@" >>"$APP_DIR/server.out" 2>&1 &
   APP_PID=$!

@@ -1,0 +1,45 @@
+#!/usr/bin/env bash
+# Strangers: by default the server answers on loopback only. Listening on
+# this machine's network address with -o auth-service=login, a client
+# without a login cannot add a printer (IPP or the web form) but can print.
+# Only the refusal side of the login is tested: PAM "login" needs a real
+# account and password, which CI does not have.
+# Usage: access.sh BUILD_DIR SAMPLES_DIR
+set -euo pipefail
+build=$1 samples=$2
+source "$(dirname "$0")/app-lib.sh"
+address=$(hostname -I 2>/dev/null | tr ' ' '\n' | grep -E '^[0-9.]+$' | grep -v '^127\.' | head -1 || true)
+[ -n "$address" ] || { echo "access: no network address on this machine; skipped"; exit 77; }
+trap app_stop EXIT
+
+reachable() { (exec 3<>"/dev/tcp/$1/$APP_PORT") 2>/dev/null; }
+
+APP_LISTEN= app_start "$build"
+reachable 127.0.0.1 || { echo "not listening on loopback"; exit 1; }
+reachable "$address" && { echo "listening on $address without being told to"; exit 1; }
+app_stop
+
+APP_LISTEN=$address APP_SERVER_OPTIONS= app_start "$build" -o auth-service=login
+# The control socket is this machine's own way in.
+SNAP_COMMON=$APP_DIR "$APP" add -d corvane -m corvane -v "file://$APP_DIR/out?ext=pcl" >/dev/null
+web="https://$address:$APP_PORT"
+
+status() { curl -ks -o /dev/null -w '%{http_code}' "$@"; }
+for page in addprinter corvane/config corvane/delete; do
+  code=$(status "$web/$page")
+  [ "$code" = 401 ] || [ "$code" = 403 ] || { echo "GET /$page: $code"; exit 1; }
+done
+code=$(status -d "printer_name=stranger&device_uri=file:///tmp&driver_name=corvane" "$web/addprinter")
+[ "$code" = 401 ] || [ "$code" = 403 ] || { echo "web form: $code"; exit 1; }
+
+if "$APP" add -u "ipps://$address:$APP_PORT/ipp/system" -d stranger -m corvane -v file:///tmp \
+     </dev/null >"$APP_DIR/add.out" 2>&1; then
+  echo "Create-Printer without a login was accepted"; exit 1
+fi
+grep -q -i "unauthorized\|forbidden" "$APP_DIR/add.out" || { cat "$APP_DIR/add.out"; exit 1; }
+SNAP_COMMON=$APP_DIR "$APP" printers | grep -q stranger && { echo "the stranger's printer exists"; exit 1; }
+
+id=$("$APP" submit -u "ipp://$address:$APP_PORT/ipp/print/corvane" "$samples/sample.pdf" </dev/null)
+state=$(APP_URI="ipps://$address:$APP_PORT" app_wait_job corvane "$id" 30)
+[ "$state" = completed ] || { echo "print job: $state"; exit 1; }
+echo "access: loopback by default; administration refused without a login, printing accepted"
