@@ -8,20 +8,33 @@
 #   app_wait_job NAME JOB_ID [SECONDS]        waits for the job's end, prints its state
 #   app_job_attr NAME JOB_ID ATTRIBUTE        one job attribute's value (ipptool)
 #   app_restart [-o name=value ...]           the server again, same port and state
-#   app_stop                                  stops the server, removes $APP_DIR
+#   app_stop                                  stops the server, removes $APP_DIR;
+#                                             fails when the server's output holds
+#                                             a sanitizer report (sanitizer builds)
 #
+# app_start watches the log for the listening line: extra options may raise
+# the log level (debug) but must not lower it below info or move the log.
 # After app_start: APP (the program), APP_PORT, APP_PID, APP_DIR, APP_LOG,
 # APP_URI (ipp://127.0.0.1:PORT). Client commands always name the server by
 # URI: the control socket of a root server is shared by every instance.
 # APP_LISTEN and APP_SERVER_OPTIONS, when set, replace the loopback address
-# and "no-tls" (an empty APP_LISTEN: the program's default).
+# and "no-tls" (an empty APP_LISTEN: the program's default, loopback).
 
+# A port nothing listens on now; app_start retries if another process takes
+# it before the server does.
 app_free_port() {
-  python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'
+  local port
+  while :; do
+    port=$((20000 + RANDOM % 40000))
+    (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null || { echo "$port"; return; }
+  done
 }
 
 app_start() {
   local build=$1; shift
+  # In sanitizer builds, leaks of PAPPL's own main loop are not ours.
+  LSAN_OPTIONS="suppressions=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/lsan-pappl.supp:print_suppressions=0${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
+  export LSAN_OPTIONS
   APP="$(cd "$build" && pwd)/corvane-printer-app"
   APP_DIR=$(mktemp -d "${TMPDIR:-/tmp}/corvane-app.XXXXXX")
   mkdir -p "$APP_DIR/spool" "$APP_DIR/out"
@@ -37,25 +50,32 @@ app_start() {
 }
 
 # Starts the server again on the same port, state and spool (after a crash
-# or a stop); the same options as app_start's.
+# or a stop), with the options given to app_start.
 app_restart() {
   app_launch "$@" || { echo "app_restart: the server did not start; see $APP_DIR" >&2; return 1; }
 }
 
 app_launch() {
+  local host=${APP_LISTEN:-127.0.0.1} listen=(-o listen-hostname="${APP_LISTEN-127.0.0.1}")
+  [ -n "${APP_LISTEN-127.0.0.1}" ] || listen=()
+  [ -n "${APP_LISTEN-127.0.0.1}" ] || host=localhost
+  local skip=$(($(cat "$APP_LOG" 2>/dev/null | wc -l) + 1))
   # PAPPL keeps a root server's state file and control socket under
   # SNAP_COMMON when it is set: here, the test's own folder.
-  local listen=(-o listen-hostname="${APP_LISTEN-127.0.0.1}")
-  [ -n "${APP_LISTEN-127.0.0.1}" ] || listen=()
   SNAP_COMMON="$APP_DIR" "$APP" server -o server-port="$APP_PORT" \
     "${listen[@]}" -o server-options="${APP_SERVER_OPTIONS-no-tls}" \
     -o spool-directory="$APP_DIR/spool" -o log-file="$APP_LOG" -o log-level=info \
     "$@" >>"$APP_DIR/server.out" 2>&1 &
   APP_PID=$!
-  local tries
+  # Ready when the server says it listens on the port (the port may have
+  # been taken by someone else meanwhile: then it says it cannot).
+  local tries log
   for tries in $(seq 100); do
     if ! kill -0 "$APP_PID" 2>/dev/null; then break; fi
-    if (exec 3<>"/dev/tcp/${APP_LISTEN:-127.0.0.1}/$APP_PORT") 2>/dev/null; then return 0; fi
+    log=$(tail -n +"$skip" "$APP_LOG" 2>/dev/null || true)
+    if grep -q "Unable to create listener socket for '$host:$APP_PORT'" <<<"$log"; then break; fi
+    if grep -q "Listening for connections on '$host:$APP_PORT'" <<<"$log" &&
+       (exec 3<>"/dev/tcp/${APP_LISTEN:-127.0.0.1}/$APP_PORT") 2>/dev/null; then return 0; fi
     sleep 0.1
   done
   kill "$APP_PID" 2>/dev/null; wait "$APP_PID" 2>/dev/null
@@ -94,10 +114,17 @@ app_job_attr() {
 }
 
 app_stop() {
+  local status=0
   if [ -n "${APP_PID:-}" ]; then
     kill "$APP_PID" 2>/dev/null
     wait "$APP_PID" 2>/dev/null
   fi
   APP_PID=
+  if [ -n "${APP_DIR:-}" ] && grep -q "Sanitizer" "$APP_DIR/server.out" 2>/dev/null; then
+    cat "$APP_DIR/server.out" >&2
+    status=1
+  fi
   if [ -n "${APP_DIR:-}" ] && [ -z "${APP_KEEP:-}" ]; then rm -rf "$APP_DIR"; fi
+  APP_DIR=
+  return $status
 }
