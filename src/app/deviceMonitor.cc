@@ -55,15 +55,41 @@ std::string unreachableDeviceText(const std::string& deviceUri) {
     return "Cannot open the device " + deviceUri;
 }
 
-deviceMonitor::deviceMonitor(pappl_system_t* system) {
+deviceMonitor::deviceMonitor(pappl_system_t* system)
+    : system(system), worker([this](std::stop_token stop) { work(stop); }) {
     papplSystemAddTimerCallback(system, std::time(nullptr), 1, tick, this);
 }
 
 bool deviceMonitor::tick(pappl_system_t* system, void* context) {
-    papplSystemIteratePrinters(
-        system, [](pappl_printer_t* printer, void* monitor) { static_cast<deviceMonitor*>(monitor)->check(printer); },
-        context);
+    auto& monitor = *static_cast<deviceMonitor*>(context);
+    if (papplSystemIsShutdown(system)) {
+        // No look may start once the system is going away.
+        monitor.worker.request_stop();
+        return false;
+    }
+    {
+        const std::lock_guard lock(monitor.mutex);
+        monitor.lookAsked = true;
+    }
+    monitor.asked.notify_one();
     return true;
+}
+
+// Looks only when the main loop asked, so only while the system runs. A look
+// blocked on a printer's lock means PAPPL is opening its device for a job,
+// and PAPPL does not leave its main loop while a job is active.
+void deviceMonitor::work(std::stop_token stop) {
+    for (;;) {
+        {
+            std::unique_lock lock(mutex);
+            if (!asked.wait(lock, stop, [this] { return lookAsked; })) return;
+            lookAsked = false;
+        }
+        papplSystemIteratePrinters(
+            system,
+            [](pappl_printer_t* printer, void* monitor) { static_cast<deviceMonitor*>(monitor)->check(printer); },
+            this);
+    }
 }
 
 void deviceMonitor::check(pappl_printer_t* printer) {

@@ -4,10 +4,16 @@
 // progress is waiting for its device, so it gets the "offline" state reason,
 // a line of text on its web page, and the job a job-state-message such as
 // "Cannot connect to 192.0.2.7:9100"; all of it goes when the device opens.
+// The looking is done by a thread of its own: PAPPL holds a printer's lock
+// while it tries to connect (up to 30 s for an address that does not
+// answer), and the main loop, which accepts every client, must not wait.
 #pragma once
 
+#include <condition_variable>
 #include <map>
+#include <mutex>
 #include <string>
+#include <thread>
 
 #include <pappl/pappl.h>
 
@@ -23,8 +29,15 @@ public:
     deviceMonitor& operator=(const deviceMonitor&) = delete;
 
 private:
+    // The main loop's timer asks for a look each second; it never waits.
     static bool tick(pappl_system_t* system, void* monitor);
+    void work(std::stop_token stop);
     void check(pappl_printer_t* printer);
+
+    pappl_system_t* system;
+    std::mutex mutex;
+    std::condition_variable_any asked;
+    bool lookAsked = false;
 
     struct shownProblem {
         std::string label;  // the text on the printer's web page
@@ -32,6 +45,8 @@ private:
     };
     // Printers now marked unreachable, by printer ID.
     std::map<int, shownProblem> shown;
+    // Last: it stops and joins first when the monitor goes.
+    std::jthread worker;
 };
 
 }  // namespace corvane
