@@ -142,8 +142,13 @@ const char* listenAddress(const char* option) {
     return std::strcmp(option, "*") == 0 ? nullptr : option;
 }
 
-void applyAccessPolicy(pappl_system_t* system) {
-    papplSystemSetAuthCallback(system, "Basic", authorize, nullptr);
+void applyAccessPolicy(pappl_system_t* system, const char* listenOption) {
+    const char* address = listenAddress(listenOption);
+    const bool loopbackOnly = address != nullptr && (std::strcmp(address, "localhost") == 0 ||
+                                                     std::strncmp(address, "127.", 4) == 0 ||
+                                                     std::strcmp(address, "[::1]") == 0);
+    if (papplSystemGetAuthService(system) != nullptr || !loopbackOnly)
+        papplSystemSetAuthCallback(system, "Basic", authorize, nullptr);
 }
 
 }  // namespace corvane

@@ -14,7 +14,10 @@ namespace corvane {
 // every address of the machine.
 const char* listenAddress(const char* option);
 
-// Installs the authorization callback that decides per request.
-void applyAccessPolicy(pappl_system_t* system);
+// Installs the authorization callback that decides per request, when there
+// is a login to ask for or the server listens beyond loopback (otherwise
+// every client is on this machine, and PAPPL's own checks apply, including
+// the web interface's password).
+void applyAccessPolicy(pappl_system_t* system, const char* listenOption);
 
 }  // namespace corvane

@@ -76,10 +76,7 @@ serverKeeper::serverKeeper(pappl_system_t* system, const std::string& spoolDirec
 }
 
 bool serverKeeper::save(pappl_system_t* system, void* context) {
-    const auto& keeper = *static_cast<serverKeeper*>(context);
-    const bool saved = papplSystemSaveState(system, keeper.stateFile.c_str());
-    chmod(keeper.stateFile.c_str(), S_IRUSR | S_IWUSR);
-    return saved;
+    return papplSystemSaveState(system, static_cast<serverKeeper*>(context)->stateFile.c_str());
 }
 
 bool serverKeeper::tick(pappl_system_t*, void* context) {

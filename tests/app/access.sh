@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Strangers: by default the server answers on loopback only. Listening on
-# this machine's network address with -o auth-service=login, a client
-# without a login cannot add a printer (IPP or the web form) but can print.
+# this machine's network address, a client without a login cannot add a
+# printer (IPP or the web form): 403 when no authentication service is set,
+# 401 with -o auth-service=login; it can print.
 # Only the refusal side of the login is tested: PAM "login" needs a real
 # account and password, which CI does not have.
 # Usage: access.sh BUILD_DIR SAMPLES_DIR
@@ -19,25 +20,34 @@ reachable 127.0.0.1 || { echo "not listening on loopback"; exit 1; }
 reachable "$address" && { echo "listening on $address without being told to"; exit 1; }
 app_stop
 
-APP_LISTEN=$address APP_SERVER_OPTIONS= app_start "$build" -o auth-service=login
-# The control socket is this machine's own way in.
-SNAP_COMMON=$APP_DIR "$APP" add -d corvane -m corvane -v "file://$APP_DIR/out?ext=pcl" >/dev/null
-web="https://$address:$APP_PORT"
+# Adding a printer from the network, over the web form or IPP, is refused
+# with the given HTTP status.
+refuses_administration() {  # STATUS
+  local web="https://$address:$APP_PORT" page code
+  for page in addprinter corvane/config corvane/delete; do
+    code=$(curl -ks -o /dev/null -w '%{http_code}' "$web/$page")
+    [ "$code" = "$1" ] || { echo "GET /$page: $code"; return 1; }
+  done
+  code=$(curl -ks -o /dev/null -w '%{http_code}' \
+    -d "printer_name=stranger&device_uri=file:///tmp&driver_name=corvane" "$web/addprinter")
+  [ "$code" = "$1" ] || { echo "web form: $code"; return 1; }
+  if "$APP" add -u "ipps://$address:$APP_PORT/ipp/system" -d stranger -m corvane -v file:///tmp \
+       </dev/null >"$APP_DIR/add.out" 2>&1; then
+    echo "Create-Printer from the network was accepted"; return 1
+  fi
+  grep -q -i "unauthorized\|forbidden" "$APP_DIR/add.out" || { cat "$APP_DIR/add.out"; return 1; }
+  ! SNAP_COMMON=$APP_DIR "$APP" printers | grep -q stranger || { echo "the stranger's printer exists"; return 1; }
+}
 
-status() { curl -ks -o /dev/null -w '%{http_code}' "$@"; }
-for page in addprinter corvane/config corvane/delete; do
-  code=$(status "$web/$page")
-  [ "$code" = 401 ] || [ "$code" = 403 ] || { echo "GET /$page: $code"; exit 1; }
+# First with no login to ask for (administration is this machine's only),
+# then with PAM's "login" service.
+for auth in "" login; do
+  APP_LISTEN=$address APP_SERVER_OPTIONS= app_start "$build" ${auth:+-o auth-service=$auth}
+  # The control socket is this machine's own way in.
+  SNAP_COMMON=$APP_DIR "$APP" add -d corvane -m corvane -v "file://$APP_DIR/out?ext=pcl" >/dev/null
+  if [ -z "$auth" ]; then refuses_administration 403; app_stop; fi
 done
-code=$(status -d "printer_name=stranger&device_uri=file:///tmp&driver_name=corvane" "$web/addprinter")
-[ "$code" = 401 ] || [ "$code" = 403 ] || { echo "web form: $code"; exit 1; }
-
-if "$APP" add -u "ipps://$address:$APP_PORT/ipp/system" -d stranger -m corvane -v file:///tmp \
-     </dev/null >"$APP_DIR/add.out" 2>&1; then
-  echo "Create-Printer without a login was accepted"; exit 1
-fi
-grep -q -i "unauthorized\|forbidden" "$APP_DIR/add.out" || { cat "$APP_DIR/add.out"; exit 1; }
-SNAP_COMMON=$APP_DIR "$APP" printers | grep -q stranger && { echo "the stranger's printer exists"; exit 1; }
+refuses_administration 401
 
 id=$("$APP" submit -u "ipp://$address:$APP_PORT/ipp/print/corvane" "$samples/sample.pdf" </dev/null)
 state=$(APP_URI="ipps://$address:$APP_PORT" app_wait_job corvane "$id" 30)
