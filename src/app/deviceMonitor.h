@@ -7,11 +7,14 @@
 // The looking is done by a thread of its own: PAPPL holds a printer's lock
 // while it tries to connect (up to 30 s for an address that does not
 // answer), and the main loop, which accepts every client, must not wait.
+// A job cancelled while waiting would end only at PAPPL's next try, 5 s
+// later; the monitor wakes the job's thread from that sleep instead.
 #pragma once
 
 #include <condition_variable>
 #include <map>
 #include <mutex>
+#include <pthread.h>
 #include <string>
 #include <thread>
 
@@ -33,6 +36,9 @@ private:
     static bool tick(pappl_system_t* system, void* monitor);
     void work(std::stop_token stop);
     void check(pappl_printer_t* printer);
+    // PAPPL's event callback: notes which thread runs each job.
+    static void jobEvent(pappl_system_t*, pappl_printer_t*, pappl_job_t* job, pappl_event_t event, void* monitor);
+    void wakeJobThread(pappl_job_t* job);
 
     pappl_system_t* system;
     std::mutex mutex;
@@ -45,6 +51,10 @@ private:
     };
     // Printers now marked unreachable, by printer ID.
     std::map<int, shownProblem> shown;
+    // The thread processing each job, by printer and job ID, from the job's
+    // start to its end (both announced by PAPPL from that thread).
+    std::mutex threadsMutex;
+    std::map<std::pair<int, int>, pthread_t> jobThreads;
     // Last: it stops and joins first when the monitor goes.
     std::jthread worker;
 };
