@@ -9,6 +9,7 @@
 #include <security/pam_appl.h>
 #include <string>
 #include <string_view>
+#include <unistd.h>
 #include <vector>
 
 namespace corvane {
@@ -124,7 +125,12 @@ http_status_t checkLogin(pappl_client_t* client, const char* service, gid_t admi
     return HTTP_STATUS_CONTINUE;
 }
 
+// PAPPL lists network printers through the Avahi daemon's socket.
+bool avahiRunning() { return access("/run/avahi-daemon/socket", F_OK) == 0; }
+
 http_status_t authorize(pappl_client_t* client, const char*, gid_t group, void*) {
+    if (papplClientGetOperation(client) == IPP_OP_PAPPL_FIND_DEVICES && !avahiRunning())
+        return HTTP_STATUS_NOT_IMPLEMENTED;
     if (isPrinting(client)) return HTTP_STATUS_CONTINUE;
     const char* service = papplSystemGetAuthService(papplClientGetSystem(client));
     if (service == nullptr) {
@@ -142,13 +148,8 @@ const char* listenAddress(const char* option) {
     return std::strcmp(option, "*") == 0 ? nullptr : option;
 }
 
-void applyAccessPolicy(pappl_system_t* system, const char* listenOption) {
-    const char* address = listenAddress(listenOption);
-    const bool loopbackOnly = address != nullptr && (std::strcmp(address, "localhost") == 0 ||
-                                                     std::strncmp(address, "127.", 4) == 0 ||
-                                                     std::strcmp(address, "[::1]") == 0);
-    if (papplSystemGetAuthService(system) != nullptr || !loopbackOnly)
-        papplSystemSetAuthCallback(system, "Basic", authorize, nullptr);
+void applyAccessPolicy(pappl_system_t* system) {
+    papplSystemSetAuthCallback(system, "Basic", authorize, nullptr);
 }
 
 }  // namespace corvane

@@ -14,10 +14,9 @@ namespace corvane {
 // every address of the machine.
 const char* listenAddress(const char* option);
 
-// Installs the authorization callback that decides per request, when there
-// is a login to ask for or the server listens beyond loopback (otherwise
-// every client is on this machine, and PAPPL's own checks apply, including
-// the web interface's password).
-void applyAccessPolicy(pappl_system_t* system, const char* listenOption);
+// Installs the authorization callback that decides per request. It also
+// refuses PAPPL's device search over IPP where no Avahi daemon runs: PAPPL
+// 1.3.1 aborts the whole server on it there.
+void applyAccessPolicy(pappl_system_t* system);
 
 }  // namespace corvane

@@ -112,7 +112,7 @@ pappl_system_t* createSystem(int num_options, cups_option_t* options, void* cont
     papplSystemAddMIMEFilter(system, "application/pdf", "image/pwg-raster", printPdf, nullptr);
     addPrinterPage(system);
     papplSystemAddStringsData(system, "/corvane-en.strings", "en", englishStrings);
-    applyAccessPolicy(system, option("listen-hostname"));
+    applyAccessPolicy(system);
     if (app.listens) {
         app.keeper = std::make_unique<serverKeeper>(system, spoolDirectory);
         app.monitor = std::make_unique<deviceMonitor>(system);

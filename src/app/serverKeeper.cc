@@ -29,7 +29,7 @@ void startIfQueued(pappl_printer_t* printer, void*) {
         papplPrinterResume(printer);
 }
 
-void pause(pappl_printer_t* printer, void*) { papplPrinterPause(printer); }
+void holdBack(pappl_printer_t* printer, void*) { papplPrinterPause(printer); }
 
 void countPrinting(pappl_printer_t* printer, void* count) {
     if (papplPrinterGetState(printer) == IPP_PSTATE_PROCESSING) ++*static_cast<int*>(count);
@@ -101,7 +101,7 @@ void serverKeeper::startRestoredJobs() { papplSystemIteratePrinters(system, star
 void serverKeeper::stopWhenIdle() {
     if (stopDeadline == 0) {
         papplLog(system, PAPPL_LOGLEVEL_INFO, "Stopping; queued jobs are kept for the next start.");
-        papplSystemIteratePrinters(system, pause, nullptr);
+        papplSystemIteratePrinters(system, holdBack, nullptr);
         stopDeadline = std::time(nullptr) + stopGrace;
     }
     int printing = 0;

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Strangers: by default the server answers on loopback only. Listening on
+# Strangers: by default the server answers on loopback only, and survives a
+# device search without Avahi. Listening on
 # this machine's network address, a client without a login cannot add a
 # printer (IPP or the web form): 403 when no authentication service is set,
 # 401 with -o auth-service=login; it can print.
@@ -18,6 +19,18 @@ reachable() { (exec 3<>"/dev/tcp/$1/$APP_PORT") 2>/dev/null; }
 APP_LISTEN= app_start "$build"
 reachable 127.0.0.1 || { echo "not listening on loopback"; exit 1; }
 reachable "$address" && { echo "listening on $address without being told to"; exit 1; }
+# PAPPL's device search: answered or refused, but the server lives (PAPPL
+# aborts on it where no Avahi daemon runs).
+cat >"$APP_DIR/find-devices.test" <<'TEST'
+{ OPERATION 0x402b
+  GROUP operation-attributes-tag
+  ATTR charset attributes-charset utf-8
+  ATTR naturalLanguage attributes-natural-language en
+  ATTR uri system-uri $uri
+  ATTR keyword smi55357-device-type all }
+TEST
+ipptool -T 20 "$APP_URI/ipp/system" "$APP_DIR/find-devices.test" >/dev/null 2>&1 || true
+kill -0 "$APP_PID" 2>/dev/null || { echo "the device search aborted the server"; exit 1; }
 app_stop
 
 # Adding a printer from the network, over the web form or IPP, is refused
