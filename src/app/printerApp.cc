@@ -8,7 +8,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "app/accessPolicy.h"
 #include "app/addPrinterPage.h"
 #include "app/corvaneDriver.h"
 #include "app/pdfFilter.h"

@@ -7,6 +7,7 @@
 
 #include <pappl/pappl.h>
 
+#include "app/accessPolicy.h"
 #include "app/deviceMonitor.h"
 #include "app/serverKeeper.h"
 
