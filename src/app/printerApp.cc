@@ -104,13 +104,18 @@ pappl_system_t* createSystem(int num_options, cups_option_t* options, void* cont
     if (const char* group = option("admin-group")) papplSystemSetAdminGroup(system, group);
     if (const char* host = option("server-hostname")) papplSystemSetHostName(system, host);
     if (app.listens && !option("private-server"))
-        papplSystemAddListeners(system, option("listen-hostname"));
+        papplSystemAddListeners(system, listenAddress(option("listen-hostname")));
 
     papplSystemSetPrinterDrivers(system, static_cast<int>(app.drivers.size()), app.drivers.data(),
                                  driverForDevice, printerCreated, describeDriver, &app);
     papplSystemAddMIMEFilter(system, "application/pdf", "image/pwg-raster", printPdf, nullptr);
     addPrinterPage(system);
     papplSystemAddStringsData(system, "/corvane-en.strings", "en", englishStrings);
+    applyAccessPolicy(system);
+    if (app.listens) {
+        app.keeper = std::make_unique<serverKeeper>(system, spoolDirectory);
+        app.monitor = std::make_unique<deviceMonitor>(system);
+    }
     return system;
 }
 

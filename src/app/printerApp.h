@@ -3,8 +3,13 @@
 #pragma once
 
 #include <array>
+#include <memory>
 
 #include <pappl/pappl.h>
+
+#include "app/accessPolicy.h"
+#include "app/deviceMonitor.h"
+#include "app/serverKeeper.h"
 
 namespace corvane {
 
@@ -13,6 +18,9 @@ struct printerApp {
     // True for the "server" subcommand; other subcommands only build a
     // system to list drivers and must not take the server's port.
     bool listens = false;
+    // The server's state keeping and device watch (server only).
+    std::unique_ptr<serverKeeper> keeper;
+    std::unique_ptr<deviceMonitor> monitor;
 };
 
 // PAPPL's system callback: the system with PAPPL's standard server options

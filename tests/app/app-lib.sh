@@ -7,6 +7,7 @@
 #   app_submit NAME FILE [-o name=value ...]  prints the job id
 #   app_wait_job NAME JOB_ID [SECONDS]        waits for the job's end, prints its state
 #   app_job_attr NAME JOB_ID ATTRIBUTE        one job attribute's value (ipptool)
+#   app_restart [-o name=value ...]           the server again, same port and state
 #   app_stop                                  stops the server, removes $APP_DIR;
 #                                             fails when the server's output holds
 #                                             a sanitizer report (sanitizer builds)
@@ -16,6 +17,8 @@
 # After app_start: APP (the program), APP_PORT, APP_PID, APP_DIR, APP_LOG,
 # APP_URI (ipp://127.0.0.1:PORT). Client commands always name the server by
 # URI: the control socket of a root server is shared by every instance.
+# APP_LISTEN and APP_SERVER_OPTIONS, when set, replace the loopback address
+# and "no-tls" (an empty APP_LISTEN: the program's default, loopback).
 
 # A port nothing listens on now; app_start retries if another process takes
 # it before the server does.
@@ -40,26 +43,42 @@ app_start() {
   for attempt in 1 2 3; do
     APP_PORT=$(app_free_port)
     APP_URI="ipp://127.0.0.1:$APP_PORT"
-    # PAPPL keeps a root server's state file and control socket under
-    # SNAP_COMMON when it is set: here, the test's own folder.
-    SNAP_COMMON="$APP_DIR" "$APP" server -o server-port="$APP_PORT" \
-      -o listen-hostname=127.0.0.1 -o server-options=no-tls \
-      -o spool-directory="$APP_DIR/spool" -o log-file="$APP_LOG" -o log-level=info \
-      "$@" >"$APP_DIR/server.out" 2>&1 &
-    APP_PID=$!
-    # Ready when the server says it listens on the port (the port may have
-    # been taken by someone else meanwhile: then it says it cannot).
-    local tries
-    for tries in $(seq 100); do
-      if ! kill -0 "$APP_PID" 2>/dev/null; then break; fi
-      if grep -q "Unable to create listener socket for '127.0.0.1:$APP_PORT'" "$APP_LOG" 2>/dev/null; then break; fi
-      if grep -q "Listening for connections on '127.0.0.1:$APP_PORT'" "$APP_LOG" 2>/dev/null &&
-         (exec 3<>"/dev/tcp/127.0.0.1/$APP_PORT") 2>/dev/null; then return 0; fi
-      sleep 0.1
-    done
-    kill "$APP_PID" 2>/dev/null; wait "$APP_PID" 2>/dev/null
+    app_launch "$@" && return 0
   done
   echo "app_start: the server did not start; see $APP_DIR" >&2
+  return 1
+}
+
+# Starts the server again on the same port, state and spool (after a crash
+# or a stop), with the options given to app_start.
+app_restart() {
+  app_launch "$@" || { echo "app_restart: the server did not start; see $APP_DIR" >&2; return 1; }
+}
+
+app_launch() {
+  local host=${APP_LISTEN:-127.0.0.1} listen=(-o listen-hostname="${APP_LISTEN-127.0.0.1}")
+  [ -n "${APP_LISTEN-127.0.0.1}" ] || listen=()
+  [ -n "${APP_LISTEN-127.0.0.1}" ] || host=localhost
+  local skip=$(($(cat "$APP_LOG" 2>/dev/null | wc -l) + 1))
+  # PAPPL keeps a root server's state file and control socket under
+  # SNAP_COMMON when it is set: here, the test's own folder.
+  SNAP_COMMON="$APP_DIR" "$APP" server -o server-port="$APP_PORT" \
+    "${listen[@]}" -o server-options="${APP_SERVER_OPTIONS-no-tls}" \
+    -o spool-directory="$APP_DIR/spool" -o log-file="$APP_LOG" -o log-level=info \
+    "$@" >>"$APP_DIR/server.out" 2>&1 &
+  APP_PID=$!
+  # Ready when the server says it listens on the port (the port may have
+  # been taken by someone else meanwhile: then it says it cannot).
+  local tries log
+  for tries in $(seq 100); do
+    if ! kill -0 "$APP_PID" 2>/dev/null; then break; fi
+    log=$(tail -n +"$skip" "$APP_LOG" 2>/dev/null || true)
+    if grep -q "Unable to create listener socket for '$host:$APP_PORT'" <<<"$log"; then break; fi
+    if grep -q "Listening for connections on '$host:$APP_PORT'" <<<"$log" &&
+       (exec 3<>"/dev/tcp/${APP_LISTEN:-127.0.0.1}/$APP_PORT") 2>/dev/null; then return 0; fi
+    sleep 0.1
+  done
+  kill "$APP_PID" 2>/dev/null; wait "$APP_PID" 2>/dev/null
   return 1
 }
 

@@ -1,0 +1,26 @@
+// Repairs PAPPL's saved state before it is loaded after a crash. PAPPL 1.3.1
+// brings a job that was printing back as "processing" with no thread behind
+// it (it can neither print nor be cancelled, and it holds up shutdown), and
+// reads each queued job's saved attributes on top of the ones it makes
+// itself, so job-id, job-uri and job-uuid appear twice.
+#pragma once
+
+#include <ctime>
+#include <string>
+#include <vector>
+
+namespace corvane {
+
+struct interruptedJob {
+    int printerId;
+    int jobId;
+};
+
+// Marks every job saved as processing (or stopped) as aborted by the system,
+// removes its document and attribute files, and drops the attributes PAPPL
+// makes again on load from the queued jobs' attribute files. Returns the
+// jobs it aborted; a missing state file is no error.
+std::vector<interruptedJob> repairSavedState(const std::string& statePath,
+                                             const std::string& spoolDirectory, std::time_t now);
+
+}  // namespace corvane

@@ -1,0 +1,85 @@
+#!/usr/bin/env bash
+# Crash and restart: the server is killed (-9) while a PDF job prints with
+# two more queued. After a restart the printer and its settings are back,
+# the interrupted job is aborted with a reason, the queued jobs print without
+# a new job to wake them, Get-Jobs repeats no job, and SIGTERM with jobs
+# queued returns within 5 seconds.
+# Usage: crash.sh BUILD_DIR SAMPLES_DIR
+set -euo pipefail
+build=$1 samples=$2
+source "$(dirname "$0")/app-lib.sh"
+app_start "$build"
+trap app_stop EXIT
+state="$APP_DIR/corvane-printer-app.state"
+printer=corvane
+app_add_printer "$printer" "file://$APP_DIR/out?ext=pcl"
+cat >"$APP_DIR/settings.test" <<'TEST'
+{ NAME "Settings" OPERATION Set-Printer-Attributes
+  GROUP operation-attributes-tag
+  ATTR charset attributes-charset utf-8
+  ATTR naturalLanguage attributes-natural-language en
+  ATTR uri printer-uri $uri
+  GROUP printer-attributes-tag
+  ATTR keyword print-color-mode-default monochrome
+  ATTR keyword media-ready iso_a4_210x297mm,na_letter_8.5x11in
+  STATUS successful-ok }
+TEST
+ipptool -t "$APP_URI/ipp/print/$printer" "$APP_DIR/settings.test" >/dev/null
+
+long=$(app_submit "$printer" "$samples/sample.pdf" -t long -o copies=20)
+second=$(app_submit "$printer" "$samples/sample.pdf" -t second)
+third=$(app_submit "$printer" "$samples/sample.pdf" -t third)
+
+# Kill once the saved state has the long job printing and the others queued.
+for _ in $(seq 200); do
+  if grep -q "^Job .* id=\"$long\" .*state=\"5\"" "$state" 2>/dev/null &&
+     [ "$(grep -c '^Job ' "$state")" = 3 ]; then break; fi
+  sleep 0.1
+done
+grep -q "^Job .* id=\"$long\" .*state=\"5\"" "$state" || { echo "the state never showed job $long printing"; exit 1; }
+kill -9 "$APP_PID"; wait "$APP_PID" 2>/dev/null || true
+app_restart
+
+# Settings and ready media came back.
+ipptool -tv "$APP_URI/ipp/print/$printer" get-printer-attributes.test >"$APP_DIR/attrs.txt" || true
+grep -q "media-ready.*iso_a4_210x297mm" "$APP_DIR/attrs.txt" || { echo "ready media lost"; exit 1; }
+grep -q "print-color-mode-default.*monochrome" "$APP_DIR/attrs.txt" || { echo "default colour mode lost"; exit 1; }
+
+[ "$(app_wait_job "$printer" "$long" 10)" = aborted ] || { echo "job $long is not aborted"; exit 1; }
+app_job_attr "$printer" "$long" job-state-reasons | grep -q aborted-by-system ||
+  { echo "job $long has no reason"; exit 1; }
+for id in "$second" "$third"; do
+  [ "$(app_wait_job "$printer" "$id" 40)" = completed ] || { echo "job $id did not print"; exit 1; }
+done
+"$build/pclinspect" --check "$APP_DIR/out/third.pcl" >/dev/null
+
+# Get-Jobs passes and names each job once.
+cat >"$APP_DIR/get-jobs.test" <<'TEST'
+{ NAME "Get-Jobs" OPERATION Get-Jobs
+  GROUP operation-attributes-tag
+  ATTR charset attributes-charset utf-8
+  ATTR naturalLanguage attributes-natural-language en
+  ATTR uri printer-uri $uri
+  ATTR keyword which-jobs all
+  ATTR keyword requested-attributes job-id,job-uri,job-uuid
+  STATUS successful-ok
+  DISPLAY job-id DISPLAY job-uri DISPLAY job-uuid }
+TEST
+ipptool -tv "$APP_URI/ipp/print/$printer" "$APP_DIR/get-jobs.test" >"$APP_DIR/jobs.txt" ||
+  { cat "$APP_DIR/jobs.txt"; exit 1; }
+for attr in job-id job-uri job-uuid; do
+  values=$(grep -E "^ +$attr \(" "$APP_DIR/jobs.txt" | sort)
+  [ "$(echo "$values" | wc -l)" = 3 ] && [ -z "$(echo "$values" | uniq -d)" ] ||
+    { echo "Get-Jobs $attr values:"; echo "$values"; exit 1; }
+done
+
+# SIGTERM returns promptly with jobs queued; they are there after a restart.
+queued1=$(app_submit "$printer" "$samples/sample.pdf" -t q1 -o copies=20)
+queued2=$(app_submit "$printer" "$samples/sample.pdf" -t q2)
+start=$SECONDS
+kill -TERM "$APP_PID"; wait "$APP_PID" 2>/dev/null || true
+stopped=$((SECONDS - start))
+[ "$stopped" -le 5 ] || { echo "SIGTERM took $stopped s"; exit 1; }
+app_restart
+[ "$(app_wait_job "$printer" "$queued2" 40)" = completed ] || { echo "job $queued2 lost in the stop"; exit 1; }
+echo "crash: interrupted job aborted, queued jobs printed, Get-Jobs clean, SIGTERM in ${stopped} s"
