@@ -93,17 +93,17 @@ void runCompressSequence(benchmark::State& state, const std::vector<rowPair>& pa
     for (auto _ : state) {
         const rowPair& rows = pairs[i];
         i = i + 1 == pairs.size() ? 0 : i + 1;
-        compressor.deltaCompress(rows.seed, rows.target, static_cast<int>(rows.target.size()), out, size);
+        size = compressor.deltaCompress(rows.seed, rows.target, static_cast<int>(rows.target.size()), out);
         benchmark::DoNotOptimize(out.data());
         benchmark::DoNotOptimize(size);
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * pairs.front().target.size()));
 }
 void BM_deltaCompress_textPageRows(benchmark::State& state) {
-    runCompressSequence(state, pageSequence(pageKind::text, 300, 256));
+    runCompressSequence(state, pageSequence(pageKind::text, 300, 1024));
 }
 void BM_deltaCompress_photoPageRows(benchmark::State& state) {
-    runCompressSequence(state, pageSequence(pageKind::photo, 1000, 64));
+    runCompressSequence(state, pageSequence(pageKind::photo, 1000, 1024));
 }
 BENCHMARK(BM_deltaCompress_textPageRows);
 BENCHMARK(BM_deltaCompress_photoPageRows);
@@ -113,7 +113,7 @@ void runCompress(benchmark::State& state, const rowPair& rows) {
     row_t out(2 * rows.target.size());
     std::size_t size = 0;
     for (auto _ : state) {
-        compressor.deltaCompress(rows.seed, rows.target, static_cast<int>(rows.target.size()), out, size);
+        size = compressor.deltaCompress(rows.seed, rows.target, static_cast<int>(rows.target.size()), out);
         benchmark::DoNotOptimize(out.data());
         benchmark::DoNotOptimize(size);
     }
