@@ -1,12 +1,17 @@
 #include "encoder/rasterCompress.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cassert>
 #include <cstring>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
+#endif
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#include <immintrin.h>
+#define CORVANE_VECTOR_BLOCKS 1
 #endif
 
 namespace corvane {
@@ -60,11 +65,116 @@ std::uint64_t commandStarts(std::uint64_t changed, bool changedBefore, std::uint
     return starts;
 }
 
+#if defined(CORVANE_VECTOR_BLOCKS)
+#define CORVANE_VECTOR_TARGET \
+    __attribute__((target("avx512f,avx512bw,avx512vbmi,avx512vbmi2,bmi,bmi2,popcnt,lzcnt")))
+
+// Permutation indexes: byte i is i + shift (the instructions take it mod 64).
+constexpr std::array<std::uint8_t, 64> byteIndexTable(int shift) {
+    std::array<std::uint8_t, 64> index{};
+    for (int i = 0; i < 64; ++i) index[i] = static_cast<std::uint8_t>(i + shift);
+    return index;
+}
+
+// Byte 2i takes byte `first + i` of the first vector, byte 2i + 1 byte
+// `first + i` of the second.
+constexpr std::array<std::uint8_t, 64> interleaveTable(int first) {
+    std::array<std::uint8_t, 64> index{};
+    for (int i = 0; i < 32; ++i) {
+        index[2 * i] = static_cast<std::uint8_t>(first + i);
+        index[2 * i + 1] = static_cast<std::uint8_t>(64 + first + i);
+    }
+    return index;
+}
+
+struct vectorTables {
+    std::array<std::uint8_t, 64> identity = byteIndexTable(0);
+    std::array<std::uint8_t, 64> plusOne = byteIndexTable(1);
+    std::array<std::array<std::uint8_t, 64>, 6> down = {byteIndexTable(-1), byteIndexTable(-2),
+                                                        byteIndexTable(-4), byteIndexTable(-8),
+                                                        byteIndexTable(-16), byteIndexTable(-32)};
+    std::array<std::array<std::uint8_t, 64>, 2> interleave = {interleaveTable(0),
+                                                              interleaveTable(32)};
+};
+constexpr vectorTables tables;
+
+CORVANE_VECTOR_TARGET __m512i load(const std::array<std::uint8_t, 64>& bytes) {
+    return _mm512_loadu_si512(bytes.data());
+}
+
+// Every byte moved up by 1 << step places, zeros below.
+CORVANE_VECTOR_TARGET __m512i shiftUp(__m512i bytes, int step) {
+    return _mm512_maskz_permutexvar_epi8(~std::uint64_t{0} << (1 << step), load(tables.down[step]),
+                                         bytes);
+}
+
+// All commands of one block at once with 64-byte vectors: each byte's
+// command byte (offset, run length) is computed in its lane, then command
+// bytes and changed bytes are interleaved and packed into the output.
+// Returns false, writing nothing, when an offset needs extension bytes.
+// `gapBefore` counts the unchanged bytes from the end of what is encoded to
+// the block (0 when that end lies inside the block).
+CORVANE_VECTOR_TARGET bool writeVectorBlock(const std::uint8_t* block, std::uint64_t changed,
+                                            std::uint64_t starts, std::size_t gapBefore,
+                                            std::uint8_t*& out, const std::uint8_t*& encodedEnd) {
+    // End (index + 1) of the last changed byte before each byte, 0 for none.
+    __m512i lastEnd = _mm512_maskz_mov_epi8(changed, load(tables.plusOne));
+    for (int step = 0; step < 6; ++step)
+        lastEnd = _mm512_max_epu8(lastEnd, shiftUp(lastEnd, step));
+    lastEnd = shiftUp(lastEnd, 0);
+    // Offset: the unchanged bytes right before the byte.
+    __m512i command = _mm512_sub_epi8(load(tables.identity), lastEnd);
+    const __m512i gap = _mm512_set1_epi8(static_cast<char>(std::min<std::size_t>(gapBefore, 64)));
+    command = _mm512_mask_add_epi8(
+        command, _mm512_cmpeq_epi8_mask(lastEnd, _mm512_setzero_si512()), command, gap);
+    if ((_mm512_cmpge_epu8_mask(command, _mm512_set1_epi8(31)) & starts) != 0) return false;
+    // Run length - 1 in bits 7-5: one 0x20 for each further changed byte,
+    // up to 7.
+    std::uint64_t runAhead = changed;
+    for (int k = 1; k < 8; ++k) {
+        runAhead &= changed >> k;
+        command = _mm512_mask_add_epi8(command, runAhead, command, _mm512_set1_epi8(0x20));
+    }
+
+    const auto firstStart = static_cast<unsigned>(std::countr_zero(starts));
+    const auto lastStart = static_cast<unsigned>(63 - std::countl_zero(starts));
+    const auto end =
+        lastStart + static_cast<unsigned>(std::countr_zero(~(changed >> lastStart) | 0x100));
+    const std::uint64_t covered =
+        changed & (~std::uint64_t{0} << firstStart) & ((std::uint64_t{1} << end) - 1);
+
+    const __m512i data = _mm512_loadu_si512(block);
+    for (int half = 0; half < 2; ++half) {
+        const unsigned from = 32 * static_cast<unsigned>(half);
+        const std::uint64_t keep =
+            _pdep_u64((starts >> from) & 0xFFFFFFFF, 0x5555555555555555) |
+            _pdep_u64((covered >> from) & 0xFFFFFFFF, 0xAAAAAAAAAAAAAAAA);
+        const __m512i pairs =
+            _mm512_permutex2var_epi8(command, load(tables.interleave[half]), data);
+        _mm512_storeu_si512(out, _mm512_maskz_compress_epi8(keep, pairs));
+        out += std::popcount(keep);
+    }
+    encodedEnd = block + end;
+    return true;
+}
+
+bool vectorBlocksSupported() {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+           __builtin_cpu_supports("avx512vbmi") && __builtin_cpu_supports("avx512vbmi2") &&
+           __builtin_cpu_supports("bmi2");
+}
+#else
+bool vectorBlocksSupported() { return false; }
+#endif
+
+constexpr std::uint64_t dropLowest(std::uint64_t bits) { return bits & (bits - 1); }
+
 // Writes the commands of one row, a block of bytes at a time.
 class commandWriter {
 public:
     commandWriter(const std::uint8_t* target, std::size_t length, std::span<std::uint8_t> output)
-        : target(target), targetEnd(target + length), out(output.data()),
+        : targetEnd(target + length), out(output.data()),
           outEnd(output.data() + output.size()), encodedEnd(target) {}
 
     // The commands starting at the set bits of `starts` (all below bit 56),
@@ -99,6 +209,21 @@ public:
         }
     }
 
+    // The block's commands through the vector unit; false when the block
+    // needs the step-by-step path.
+    bool writeWide([[maybe_unused]] const std::uint8_t* block,
+                   [[maybe_unused]] std::uint64_t changed, [[maybe_unused]] std::uint64_t starts) {
+#if defined(CORVANE_VECTOR_BLOCKS)
+        // Each half of the block stores 64 bytes, of which up to 64 count.
+        if (outEnd - out < 192) return false;
+        const std::size_t gapBefore =
+            block > encodedEnd ? static_cast<std::size_t>(block - encodedEnd) : 0;
+        return writeVectorBlock(block, changed, starts, gapBefore, out, encodedEnd);
+#else
+        return false;
+#endif
+    }
+
     std::uint8_t* end() const { return out; }
 
 private:
@@ -113,7 +238,6 @@ private:
         *out++ = static_cast<std::uint8_t>(extension % 255);
     }
 
-    const std::uint8_t* target;
     const std::uint8_t* targetEnd;
     std::uint8_t* out;
     std::uint8_t* outEnd;
@@ -122,6 +246,11 @@ private:
 };
 
 }  // namespace
+
+rasterCompress::rasterCompress() : vectorBlocks(vectorBlocksSupported()) {}
+
+rasterCompress::rasterCompress(bool vectorBlocks)
+    : vectorBlocks(vectorBlocks && vectorBlocksSupported()) {}
 
 std::size_t rasterCompress::deltaCompress(std::span<const std::uint8_t> seedData,
                                           std::span<const std::uint8_t> targetData,
@@ -149,6 +278,7 @@ std::size_t rasterCompress::deltaCompress(std::span<const std::uint8_t> seedData
     for (std::size_t base = 0; base < n; base += step) {
         const std::uint64_t changed = changeMask(seed + base, target + base, n - base);
         if (changed == 0) {
+            carried = 0;
             changedBefore = false;
             continue;
         }
@@ -156,10 +286,16 @@ std::size_t rasterCompress::deltaCompress(std::span<const std::uint8_t> seedData
         carried = starts >> step;
         changedBefore = (changed >> (step - 1)) & 1;
         const std::uint64_t blockStarts = starts & ((std::uint64_t{1} << step) - 1);
-        if (base + reserve <= n)
+        if (base + reserve <= n) {
+            // Blocks with fewer than 4 commands are quicker step by step.
+            const std::uint64_t threeDropped = dropLowest(dropLowest(dropLowest(blockStarts)));
+            if (vectorBlocks && threeDropped != 0 &&
+                writer.writeWide(target + base, changed, blockStarts))
+                continue;
             writer.write<false>(target + base, changed, blockStarts);
-        else
+        } else {
             writer.write<true>(target + base, changed, blockStarts);
+        }
     }
     return static_cast<std::size_t>(writer.end() - dataBuffer.data());
 }
