@@ -114,7 +114,7 @@ CORVANE_VECTOR_TARGET __m512i shiftUp(__m512i bytes, int step) {
 // Returns false, writing nothing, when an offset needs extension bytes.
 // `gapBefore` counts the unchanged bytes from the end of what is encoded to
 // the block (0 when that end lies inside the block).
-CORVANE_VECTOR_TARGET bool writeVectorBlock(const std::uint8_t* block, std::uint64_t changed,
+CORVANE_VECTOR_TARGET inline bool writeVectorBlock(const std::uint8_t* block, std::uint64_t changed,
                                             std::uint64_t starts, std::size_t gapBefore,
                                             std::uint8_t*& out, const std::uint8_t*& encodedEnd) {
     // End (index + 1) of the last changed byte before each byte, 0 for none.
@@ -128,13 +128,20 @@ CORVANE_VECTOR_TARGET bool writeVectorBlock(const std::uint8_t* block, std::uint
     command = _mm512_mask_add_epi8(
         command, _mm512_cmpeq_epi8_mask(lastEnd, _mm512_setzero_si512()), command, gap);
     if ((_mm512_cmpge_epu8_mask(command, _mm512_set1_epi8(31)) & starts) != 0) return false;
-    // Run length - 1 in bits 7-5: one 0x20 for each further changed byte,
-    // up to 7.
-    std::uint64_t runAhead = changed;
-    for (int k = 1; k < 8; ++k) {
-        runAhead &= changed >> k;
-        command = _mm512_mask_add_epi8(command, runAhead, command, _mm512_set1_epi8(0x20));
-    }
+    // Run length - 1 in bits 7-5: the number of further changed bytes, up
+    // to 7. ahead[k]: bytes i..i+k all changed; the count is the largest
+    // such k, added bit by bit.
+    std::uint64_t ahead[8];
+    ahead[0] = changed;
+    for (int k = 1; k < 8; ++k) ahead[k] = ahead[k - 1] & (changed >> k);
+    const std::uint64_t four = ahead[4];
+    const std::uint64_t two = ahead[6] | (ahead[2] & ~ahead[4]);
+    const std::uint64_t one = ahead[7] | (ahead[5] & ~ahead[6]) | (ahead[3] & ~ahead[4]) |
+                              (ahead[1] & ~ahead[2]);
+    const __m512i bit7 = _mm512_set1_epi8(static_cast<char>(0x80));
+    command = _mm512_mask_add_epi8(command, four, command, bit7);
+    command = _mm512_mask_add_epi8(command, two, command, _mm512_set1_epi8(0x40));
+    command = _mm512_mask_add_epi8(command, one, command, _mm512_set1_epi8(0x20));
 
     const auto firstStart = static_cast<unsigned>(std::countr_zero(starts));
     const auto lastStart = static_cast<unsigned>(63 - std::countl_zero(starts));
@@ -156,6 +163,14 @@ CORVANE_VECTOR_TARGET bool writeVectorBlock(const std::uint8_t* block, std::uint
     }
     encodedEnd = block + end;
     return true;
+}
+
+// changeMask with one 64-byte compare.
+CORVANE_VECTOR_TARGET inline std::uint64_t changeMaskWide(const std::uint8_t* seed,
+                                                          const std::uint8_t* target,
+                                                          std::size_t available) {
+    if (available < 64) return changeMask(seed, target, available);
+    return _mm512_cmpneq_epi8_mask(_mm512_loadu_si512(seed), _mm512_loadu_si512(target));
 }
 
 bool vectorBlocksSupported() {
@@ -211,18 +226,16 @@ public:
 
     // The block's commands through the vector unit; false when the block
     // needs the step-by-step path.
-    bool writeWide([[maybe_unused]] const std::uint8_t* block,
-                   [[maybe_unused]] std::uint64_t changed, [[maybe_unused]] std::uint64_t starts) {
 #if defined(CORVANE_VECTOR_BLOCKS)
+    [[gnu::always_inline]] bool writeWide(const std::uint8_t* block, std::uint64_t changed,
+                                          std::uint64_t starts) {
         // Each half of the block stores 64 bytes, of which up to 64 count.
         if (outEnd - out < 192) return false;
         const std::size_t gapBefore =
             block > encodedEnd ? static_cast<std::size_t>(block - encodedEnd) : 0;
         return writeVectorBlock(block, changed, starts, gapBefore, out, encodedEnd);
-#else
-        return false;
-#endif
     }
+#endif
 
     std::uint8_t* end() const { return out; }
 
@@ -245,6 +258,64 @@ private:
     const std::uint8_t* encodedEnd;
 };
 
+// The commands of a row of n bytes into `output`; returns their byte count.
+// Inlined into each caller so that the vector variant is compiled for the
+// vector instructions as a whole.
+template <bool withVectors>
+[[gnu::always_inline]] inline std::size_t encodeRow(const std::uint8_t* seed,
+                                                    const std::uint8_t* target, std::size_t n,
+                                                    std::span<std::uint8_t> dataBuffer) {
+    commandWriter writer(target, n, dataBuffer);
+
+    // Blocks of 56 bytes, each seen through the change bits of 64: a command
+    // starting in the block has its 8 possible bytes in view. The starts in
+    // the 8 bytes beyond the block are the next block's first ones.
+    constexpr std::size_t step = 56;
+    // While 72 bytes or more remain after a command's start, its 8-byte
+    // copy stays inside the row and inside the output, which keeps room for
+    // one byte per 8 still to come.
+    constexpr std::size_t reserve = step + 72;
+    std::uint64_t carried = 0;
+    bool changedBefore = false;
+    for (std::size_t base = 0; base < n; base += step) {
+        std::uint64_t changed;
+        if constexpr (withVectors)
+            changed = changeMaskWide(seed + base, target + base, n - base);
+        else
+            changed = changeMask(seed + base, target + base, n - base);
+        if (changed == 0) {
+            carried = 0;
+            changedBefore = false;
+            continue;
+        }
+        const std::uint64_t starts = commandStarts(changed, changedBefore, carried);
+        carried = starts >> step;
+        changedBefore = (changed >> (step - 1)) & 1;
+        const std::uint64_t blockStarts = starts & ((std::uint64_t{1} << step) - 1);
+        if (base + reserve <= n) {
+            if constexpr (withVectors) {
+                // Blocks with fewer than 4 commands are quicker step by step.
+                const std::uint64_t threeDropped =
+                    dropLowest(dropLowest(dropLowest(blockStarts)));
+                if (threeDropped != 0 && writer.writeWide(target + base, changed, blockStarts))
+                    continue;
+            }
+            writer.write<false>(target + base, changed, blockStarts);
+        } else {
+            writer.write<true>(target + base, changed, blockStarts);
+        }
+    }
+    return static_cast<std::size_t>(writer.end() - dataBuffer.data());
+}
+
+#if defined(CORVANE_VECTOR_BLOCKS)
+CORVANE_VECTOR_TARGET std::size_t encodeRowWithVectors(const std::uint8_t* seed,
+                                                       const std::uint8_t* target, std::size_t n,
+                                                       std::span<std::uint8_t> output) {
+    return encodeRow<true>(seed, target, n, output);
+}
+#endif
+
 }  // namespace
 
 rasterCompress::rasterCompress() : vectorBlocks(vectorBlocksSupported()) {}
@@ -261,43 +332,11 @@ std::size_t rasterCompress::deltaCompress(std::span<const std::uint8_t> seedData
     assert(seedData.size() >= n && targetData.size() >= n);
     assert(dataBuffer.size() >= maxCompressedSize(n));
 
-    const std::uint8_t* seed = seedData.data();
-    const std::uint8_t* target = targetData.data();
-    commandWriter writer(target, n, dataBuffer);
-
-    // Blocks of 56 bytes, each seen through the change bits of 64: a command
-    // starting in the block has its 8 possible bytes in view. The starts in
-    // the 8 bytes beyond the block are the next block's first ones.
-    constexpr std::size_t step = 56;
-    // While 72 bytes or more remain after a command's start, its 8-byte
-    // copy stays inside the row and inside the output, which keeps room for
-    // one byte per 8 still to come.
-    constexpr std::size_t reserve = step + 72;
-    std::uint64_t carried = 0;
-    bool changedBefore = false;
-    for (std::size_t base = 0; base < n; base += step) {
-        const std::uint64_t changed = changeMask(seed + base, target + base, n - base);
-        if (changed == 0) {
-            carried = 0;
-            changedBefore = false;
-            continue;
-        }
-        const std::uint64_t starts = commandStarts(changed, changedBefore, carried);
-        carried = starts >> step;
-        changedBefore = (changed >> (step - 1)) & 1;
-        const std::uint64_t blockStarts = starts & ((std::uint64_t{1} << step) - 1);
-        if (base + reserve <= n) {
-            // Blocks with fewer than 4 commands are quicker step by step.
-            const std::uint64_t threeDropped = dropLowest(dropLowest(dropLowest(blockStarts)));
-            if (vectorBlocks && threeDropped != 0 &&
-                writer.writeWide(target + base, changed, blockStarts))
-                continue;
-            writer.write<false>(target + base, changed, blockStarts);
-        } else {
-            writer.write<true>(target + base, changed, blockStarts);
-        }
-    }
-    return static_cast<std::size_t>(writer.end() - dataBuffer.data());
+#if defined(CORVANE_VECTOR_BLOCKS)
+    if (vectorBlocks)
+        return encodeRowWithVectors(seedData.data(), targetData.data(), n, dataBuffer);
+#endif
+    return encodeRow<false>(seedData.data(), targetData.data(), n, dataBuffer);
 }
 
 }  // namespace corvane

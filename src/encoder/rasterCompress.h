@@ -35,7 +35,7 @@ public:
                               std::span<std::uint8_t> dataBuffer) const;
 
 private:
-    bool vectorBlocks;
+    [[maybe_unused]] bool vectorBlocks;
 };
 
 }  // namespace corvane
