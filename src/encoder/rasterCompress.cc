@@ -114,9 +114,10 @@ CORVANE_VECTOR_TARGET __m512i shiftUp(__m512i bytes, int step) {
 // Returns false, writing nothing, when an offset needs extension bytes.
 // `gapBefore` counts the unchanged bytes from the end of what is encoded to
 // the block (0 when that end lies inside the block).
-CORVANE_VECTOR_TARGET inline bool writeVectorBlock(const std::uint8_t* block, std::uint64_t changed,
-                                            std::uint64_t starts, std::size_t gapBefore,
-                                            std::uint8_t*& out, const std::uint8_t*& encodedEnd) {
+CORVANE_VECTOR_TARGET inline bool writeVectorBlock(const std::uint8_t* block,
+                                                   std::uint64_t changed, std::uint64_t starts,
+                                                   std::size_t gapBefore, std::uint8_t*& out,
+                                                   const std::uint8_t*& encodedEnd) {
     // End (index + 1) of the last changed byte before each byte, 0 for none.
     __m512i lastEnd = _mm512_maskz_mov_epi8(changed, load(tables.plusOne));
     for (int step = 0; step < 6; ++step)
