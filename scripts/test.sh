@@ -6,7 +6,8 @@
 #      sanitized filter exits non-zero and its report lands on standard error,
 #      which the tests compare);
 #   4. as root: the Debian package built, installed with apt-get and used;
-#   5. each fuzz harness for a bounded time (FUZZ_SECONDS, default 60; 0 skips).
+#   5. each fuzz harness for a bounded time (FUZZ_SECONDS, default 60; 0 skips);
+#   6. the benchmark's quick form, as a check that it runs (timings not judged).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -44,5 +45,8 @@ if [ "$FUZZ_SECONDS" -gt 0 ]; then
   echo "== 5. Fuzzing, ${FUZZ_SECONDS} s per harness"
   fuzz/run.sh "$FUZZ_SECONDS"
 fi
+
+echo "== 6. Benchmark smoke test"
+BUILD_DIR="$PWD/build" bench/run --quick
 
 echo "== All tests passed"

@@ -18,6 +18,12 @@ namespace corvane {
 // 2 * dataLength for every dataLength > 0. Pure: no I/O, no allocation.
 class rasterCompress {
 public:
+    // Uses 64-byte vector instructions where the processor has them.
+    rasterCompress();
+    // With false, only the step-by-step path, which gives the same bytes
+    // (for comparing the two).
+    explicit rasterCompress(bool vectorBlocks);
+
     static constexpr std::size_t maxCompressedSize(std::size_t dataLength) {
         return dataLength + (dataLength + 7) / 8;
     }
@@ -27,6 +33,9 @@ public:
     std::size_t deltaCompress(std::span<const std::uint8_t> seedData,
                               std::span<const std::uint8_t> targetData, int dataLength,
                               std::span<std::uint8_t> dataBuffer) const;
+
+private:
+    [[maybe_unused]] bool vectorBlocks;
 };
 
 }  // namespace corvane
