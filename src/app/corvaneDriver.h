@@ -1,0 +1,26 @@
+// The one printer driver, "corvane": what the printer can do, described to
+// PAPPL (and through it to every IPP client), and the callbacks that print.
+#pragma once
+
+#include <pappl/pappl.h>
+
+namespace corvane {
+
+inline constexpr const char* driverName = "corvane";
+inline constexpr const char* driverDescription = "Corvane PCL Laser";
+inline constexpr const char* driverDeviceId = "MFG:Corvane;MDL:PCL Laser;CMD:PJL,PCL;";
+
+// PAPPL's driver callback: fills the driver data and the extra printer
+// attributes for "corvane"; false for any other driver name.
+bool describeDriver(pappl_system_t* system, const char* driver_name, const char* device_uri,
+                    const char* device_id, pappl_pr_driver_data_t* data, ipp_t** driver_attrs,
+                    void* context);
+
+// PAPPL's auto-add callback: "corvane" for a Corvane printer's device ID.
+const char* driverForDevice(const char* device_info, const char* device_uri, const char* device_id,
+                            void* context);
+
+// PAPPL's printer-creation callback: reports the toner supply.
+void printerCreated(pappl_printer_t* printer, void* context);
+
+}  // namespace corvane

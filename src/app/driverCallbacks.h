@@ -1,0 +1,17 @@
+// PAPPL's raster callbacks for the "corvane" driver. Each job's state is a
+// rasterJob kept in the job's data from the job's start to its end.
+#pragma once
+
+#include <pappl/pappl.h>
+
+namespace corvane {
+
+bool startJob(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* device);
+// Refuses (with the job's state message) a page the driver does not take.
+bool startPage(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* device, unsigned page);
+bool writeRow(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* device, unsigned y,
+              const unsigned char* line);
+bool endPage(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* device, unsigned page);
+bool endJob(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* device);
+
+}  // namespace corvane

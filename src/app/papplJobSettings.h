@@ -1,0 +1,14 @@
+// Reads the settings the encoder needs from a PAPPL job and its options.
+#pragma once
+
+#include <pappl/pappl.h>
+
+#include "app/jobSettings.h"
+
+namespace corvane {
+
+// Media size, source and type from the job's media, the toner options from
+// the job's vendor attributes (or the printer's defaults), the job's name.
+ippJobSettings settingsOfJob(pappl_job_t* job, const pappl_pr_options_t& options);
+
+}  // namespace corvane

@@ -1,0 +1,12 @@
+// PDF documents: Ghostscript rasterizes the job at 600 dpi and every page
+// goes to the driver as soon as it is rendered.
+#pragma once
+
+#include <pappl/pappl.h>
+
+namespace corvane {
+
+// PAPPL's MIME filter callback for application/pdf.
+bool printPdf(pappl_job_t* job, pappl_device_t* device, void* data);
+
+}  // namespace corvane

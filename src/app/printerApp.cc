@@ -1,0 +1,105 @@
+#include "app/printerApp.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <string_view>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "app/addPrinterPage.h"
+#include "app/corvaneDriver.h"
+#include "app/pdfFilter.h"
+
+namespace corvane {
+namespace {
+
+constexpr const char* appName = "corvane-printer-app";
+
+pappl_loglevel_t logLevel(const char* value) {
+    if (value == nullptr) return PAPPL_LOGLEVEL_WARN;
+    const std::string_view level(value);
+    if (level == "fatal") return PAPPL_LOGLEVEL_FATAL;
+    if (level == "error") return PAPPL_LOGLEVEL_ERROR;
+    if (level == "info") return PAPPL_LOGLEVEL_INFO;
+    if (level == "debug") return PAPPL_LOGLEVEL_DEBUG;
+    return PAPPL_LOGLEVEL_WARN;
+}
+
+// The "server-options" list, as PAPPL's own default system reads it.
+pappl_soptions_t serverOptions(const char* value) {
+    pappl_soptions_t options = PAPPL_SOPTIONS_MULTI_QUEUE | PAPPL_SOPTIONS_WEB_INTERFACE;
+    if (value == nullptr) return options;
+    std::string_view rest(value);
+    while (!rest.empty()) {
+        const auto comma = rest.find(',');
+        const std::string_view word = rest.substr(0, comma);
+        rest = comma == std::string_view::npos ? std::string_view{} : rest.substr(comma + 1);
+        if (word == "none") options = PAPPL_SOPTIONS_NONE;
+        else if (word == "dnssd-host") options |= PAPPL_SOPTIONS_DNSSD_HOST;
+        else if (word == "no-multi-queue") options &= ~PAPPL_SOPTIONS_MULTI_QUEUE;
+        else if (word == "raw-socket") options |= PAPPL_SOPTIONS_RAW_SOCKET;
+        else if (word == "usb-printer") options |= PAPPL_SOPTIONS_USB_PRINTER;
+        else if (word == "no-web-interface") options &= ~PAPPL_SOPTIONS_WEB_INTERFACE;
+        else if (word == "web-log") options |= PAPPL_SOPTIONS_WEB_LOG;
+        else if (word == "web-network") options |= PAPPL_SOPTIONS_WEB_NETWORK;
+        else if (word == "web-remote") options |= PAPPL_SOPTIONS_WEB_REMOTE;
+        else if (word == "web-security") options |= PAPPL_SOPTIONS_WEB_SECURITY;
+        else if (word == "no-tls") options |= PAPPL_SOPTIONS_NO_TLS;
+    }
+    return options;
+}
+
+bool usableFolder(const std::string& path) {
+    return access(path.c_str(), X_OK) == 0 || (errno == ENOENT && mkdir(path.c_str(), 0777) == 0);
+}
+
+// PAPPL's default spool folder: /var/spool/NAME for root, ~/.config/NAME.d
+// for a user, the temporary folder as the last resort.
+std::string defaultSpoolDirectory() {
+    if (getuid() == 0) {
+        if (usableFolder("/var/spool")) return std::string("/var/spool/") + appName;
+    } else if (const char* home = std::getenv("HOME"); home != nullptr && *home) {
+        const std::string config = std::string(home) + "/.config";
+        if (usableFolder(config)) return config + "/" + appName + ".d";
+    }
+    return std::string(papplGetTempDir()) + "/" + appName + std::to_string(getuid()) + ".d";
+}
+
+}  // namespace
+
+pappl_system_t* createSystem(int num_options, cups_option_t* options, void* context) {
+    auto& app = *static_cast<printerApp*>(context);
+    const auto option = [&](const char* name) { return cupsGetOption(name, num_options, options); };
+
+    int port = 0;
+    if (const char* value = option("server-port")) {
+        char* end = nullptr;
+        errno = 0;
+        const long number = std::strtol(value, &end, 10);
+        if (errno != 0 || *end != '\0' || number < 0 || number > 65535) return nullptr;
+        port = static_cast<int>(number);
+    }
+    const char* spool = option("spool-directory");
+    const std::string spoolDirectory = spool ? spool : defaultSpoolDirectory();
+
+    pappl_system_t* system = papplSystemCreate(
+        serverOptions(option("server-options")), appName, port, "_print,_universal",
+        spoolDirectory.c_str(), option("log-file"), logLevel(option("log-level")),
+        option("auth-service"), false);
+    if (system == nullptr) return nullptr;
+
+    if (const char* group = option("admin-group")) papplSystemSetAdminGroup(system, group);
+    if (const char* host = option("server-hostname")) papplSystemSetHostName(system, host);
+    if (app.listens && !option("private-server"))
+        papplSystemAddListeners(system, option("listen-hostname"));
+
+    papplSystemSetPrinterDrivers(system, static_cast<int>(app.drivers.size()), app.drivers.data(),
+                                 driverForDevice, printerCreated, describeDriver, &app);
+    papplSystemAddMIMEFilter(system, "application/pdf", "image/pwg-raster", printPdf, nullptr);
+    addPrinterPage(system);
+    return system;
+}
+
+}  // namespace corvane

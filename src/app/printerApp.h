@@ -1,0 +1,24 @@
+// What the program hands PAPPL's main loop: its drivers and the way it
+// builds the system object for the server.
+#pragma once
+
+#include <array>
+
+#include <pappl/pappl.h>
+
+namespace corvane {
+
+struct printerApp {
+    std::array<pappl_pr_driver_t, 1> drivers;
+    // True for the "server" subcommand; other subcommands only build a
+    // system to list drivers and must not take the server's port.
+    bool listens = false;
+};
+
+// PAPPL's system callback: the system with PAPPL's standard server options
+// (-o server-port=, spool-directory=, log-file=, log-level=, server-options=,
+// listen-hostname=, auth-service=, admin-group=, server-hostname=), the
+// driver, the PDF filter and the web pages.
+pappl_system_t* createSystem(int num_options, cups_option_t* options, void* app);
+
+}  // namespace corvane

@@ -1,0 +1,87 @@
+# Shell helpers for tests of corvane-printer-app; source this file.
+#
+#   app_start BUILD_DIR [-o name=value ...]   server on a free loopback port with
+#                                             its own state, spool and log under
+#                                             a temporary folder ($APP_DIR)
+#   app_add_printer NAME DEVICE_URI           a "corvane" printer
+#   app_submit NAME FILE [-o name=value ...]  prints the job id
+#   app_wait_job NAME JOB_ID [SECONDS]        waits for the job's end, prints its state
+#   app_job_attr NAME JOB_ID ATTRIBUTE        one job attribute's value (ipptool)
+#   app_stop                                  stops the server, removes $APP_DIR
+#
+# After app_start: APP (the program), APP_PORT, APP_PID, APP_DIR, APP_LOG,
+# APP_URI (ipp://127.0.0.1:PORT). Client commands always name the server by
+# URI: the control socket of a root server is shared by every instance.
+
+app_free_port() {
+  python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'
+}
+
+app_start() {
+  local build=$1; shift
+  APP="$(cd "$build" && pwd)/corvane-printer-app"
+  APP_DIR=$(mktemp -d "${TMPDIR:-/tmp}/corvane-app.XXXXXX")
+  mkdir -p "$APP_DIR/spool" "$APP_DIR/out"
+  APP_LOG="$APP_DIR/server.log"
+  local attempt
+  for attempt in 1 2 3; do
+    APP_PORT=$(app_free_port)
+    APP_URI="ipp://127.0.0.1:$APP_PORT"
+    # PAPPL keeps a root server's state file and control socket under
+    # SNAP_COMMON when it is set: here, the test's own folder.
+    SNAP_COMMON="$APP_DIR" "$APP" server -o server-port="$APP_PORT" \
+      -o listen-hostname=127.0.0.1 -o server-options=no-tls \
+      -o spool-directory="$APP_DIR/spool" -o log-file="$APP_LOG" -o log-level=info \
+      "$@" >"$APP_DIR/server.out" 2>&1 &
+    APP_PID=$!
+    local tries
+    for tries in $(seq 100); do
+      if ! kill -0 "$APP_PID" 2>/dev/null; then break; fi
+      if (exec 3<>"/dev/tcp/127.0.0.1/$APP_PORT") 2>/dev/null; then return 0; fi
+      sleep 0.1
+    done
+    kill "$APP_PID" 2>/dev/null; wait "$APP_PID" 2>/dev/null
+  done
+  echo "app_start: the server did not start; see $APP_DIR" >&2
+  return 1
+}
+
+app_add_printer() {
+  "$APP" add -u "$APP_URI/ipp/system" -d "$1" -m corvane -v "$2" >/dev/null
+}
+
+app_submit() {
+  local name=$1 file=$2; shift 2
+  "$APP" submit -u "$APP_URI/ipp/print/$name" "$@" "$file"
+}
+
+app_wait_job() {
+  local name=$1 id=$2 seconds=${3:-60} state
+  local deadline=$((SECONDS + seconds))
+  while [ $SECONDS -lt $deadline ]; do
+    state=$("$APP" jobs -u "$APP_URI/ipp/print/$name" | awk -v id="$id" '$1 == id { print $2 }')
+    case $state in
+      completed|aborted|canceled) echo "$state"; return 0 ;;
+    esac
+    sleep 0.2
+  done
+  echo "timeout"
+  return 1
+}
+
+app_job_attr() {
+  local name=$1 id=$2 attr=$3 test
+  test=$(mktemp "$APP_DIR/get-job.XXXXXX.test")
+  printf '{ OPERATION Get-Job-Attributes\n GROUP operation-attributes-tag\n ATTR charset attributes-charset utf-8\n ATTR naturalLanguage attributes-natural-language en\n ATTR uri printer-uri $uri\n ATTR integer job-id %s\n ATTR name requesting-user-name $user\n ATTR keyword requested-attributes %s\n DISPLAY %s\n}\n' \
+    "$id" "$attr" "$attr" >"$test"
+  ipptool -c "$APP_URI/ipp/print/$name" "$test" | tail -n +2
+}
+
+app_stop() {
+  if [ -n "${APP_PID:-}" ]; then
+    kill "$APP_PID" 2>/dev/null
+    wait "$APP_PID" 2>/dev/null
+  fi
+  APP_PID=
+  if [ -n "${APP_DIR:-}" ] && [ -z "${APP_KEEP:-}" ]; then rm -rf "$APP_DIR"; fi
+}
