@@ -13,6 +13,9 @@
 # APP_URI (ipp://127.0.0.1:PORT). Client commands always name the server by
 # URI: the control socket of a root server is shared by every instance.
 
+# A sanitized build's client subcommands would fail on PAPPL's own leak.
+export LSAN_OPTIONS="suppressions=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/lsan-pappl.supp:print_suppressions=0${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
+
 app_free_port() {
   python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'
 }
