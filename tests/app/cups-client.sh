@@ -48,4 +48,5 @@ if check "the app wrote cups-client.pcl" test -s "$stem.pcl"; then
     echo "CUPS sent the app ${format#*\"}"
 fi
 [ "$failed" -eq 0 ] || { cat "$stem.txt" 2>/dev/null; app_log_tail; }
+check "the server stops with no sanitizer report" app_stop
 finish

@@ -5,9 +5,12 @@
 set(corvane_peers ${CMAKE_CURRENT_LIST_DIR})
 set(corvane_sample ${PROJECT_SOURCE_DIR}/samples/sample.pdf)
 
+# A network printer stand-in that keeps what it is sent.
+add_executable(tcpSink ${corvane_peers}/tcpSink.cc)
+
 add_test(NAME app.conformance
          COMMAND bash ${corvane_peers}/conformance.sh $<TARGET_FILE:corvane-printer-app>
-                 ${corvane_sample} $<TARGET_FILE:pclinspect>)
+                 ${corvane_sample} $<TARGET_FILE:pclinspect> $<TARGET_FILE:tcpSink>)
 add_test(NAME app.cups-client
          COMMAND bash ${corvane_peers}/cups-client.sh $<TARGET_FILE:corvane-printer-app>
                  ${corvane_sample} $<TARGET_FILE:pclinspect>)

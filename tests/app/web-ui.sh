@@ -49,4 +49,5 @@ if grep -q '^ok - the app says the test page is printed' "$APP_DIR/browser.log";
     fi
 fi
 [ "$failed" -eq 0 ] || app_log_tail
+check "the server stops with no sanitizer report" app_stop
 finish
