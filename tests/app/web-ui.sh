@@ -1,0 +1,53 @@
+#!/usr/bin/env bash
+# The web interface in a real browser: Debian's chromium, driven by
+# playwright-core (browser/web-ui.js), adds a printer on a file:// device
+# through the app's Add Printer form and prints the test page with its
+# button; the page must reach the device as a printer stream that decodes.
+# playwright-core is installed with npm ci into MODULES (a build folder).
+# Usage: web-ui.sh APP PCLINSPECT MODULES
+# Exits 77 (skipped) when chromium, node or npm is missing.
+set -uo pipefail
+[ $# -eq 3 ] || { echo "usage: web-ui.sh APP PCLINSPECT MODULES" >&2; exit 2; }
+app=$(realpath "$1") PCLINSPECT=$(realpath "$2") modules=$3
+here=$(cd "$(dirname "$0")" && pwd)
+export CHROMIUM=${CHROMIUM:-/usr/bin/chromium}
+[ -x "$CHROMIUM" ] || { echo "SKIP: no $CHROMIUM (scripts/install-deps.sh installs chromium)"; exit 77; }
+for tool in node npm ipptool; do
+    command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed (scripts/install-deps.sh)"; exit 77; }
+done
+# shellcheck source=peer-lib.sh
+source "$here/peer-lib.sh"
+# shellcheck source=../cups/cupsd-lib.sh
+source "$here/../cups/cupsd-lib.sh"
+
+# playwright-core at the version package-lock.json pins, installed once.
+mkdir -p "$modules"
+if ! cmp -s "$here/browser/package-lock.json" "$modules/package-lock.json" ||
+    [ ! -f "$modules/node_modules/playwright-core/package.json" ]; then
+    cp "$here/browser/package.json" "$here/browser/package-lock.json" "$modules/"
+    (cd "$modules" && npm ci --no-audit --no-fund --loglevel=error) || { echo "npm ci failed" >&2; exit 1; }
+fi
+
+trap app_stop EXIT
+trap 'exit 130' INT TERM
+app_start "$(dirname "$app")" || exit 1
+out=$APP_DIR/out
+NODE_PATH=$modules/node_modules node "$here/browser/web-ui.js" \
+    "http://127.0.0.1:$APP_PORT" web "file://$out?ext=pcl" "$APP_DIR/chromium" | tee "$APP_DIR/browser.log"
+status=${PIPESTATUS[0]}
+passed=$(grep -c '^ok - ' "$APP_DIR/browser.log")
+failed=$(grep -c '^FAIL - ' "$APP_DIR/browser.log")
+check "the browser session ran to its end" test "$status" -ne 2 -a "$((passed + failed))" -gt 0
+
+if grep -q '^ok - the app says the test page is printed' "$APP_DIR/browser.log"; then
+    check "the test page job completed" app_wait_jobs web 60
+    stem="$out/Test Page"
+    if check "the test page reached the device" test -s "$stem.pcl"; then
+        check "its stream decodes with no problem" pcl_check "$stem.pcl"
+        inspect "$stem"
+        expect "$stem" "pages: 1"
+    fi
+fi
+[ "$failed" -eq 0 ] || app_log_tail
+check "the server stops with no sanitizer report" app_stop
+finish
