@@ -1,6 +1,7 @@
 # Install rules and the Debian package.
 #   cmake --install BUILD      filter into CUPS's filter folder, PPD where
-#                              lpinfo -m finds it, man page, sample document
+#                              lpinfo -m finds it, man page, sample document;
+#                              the printer application and its systemd unit
 #   cd BUILD && cpack -G DEB   the same files as a .deb
 # The CUPS folders are absolute: CUPS looks only there, whatever the prefix.
 
@@ -35,19 +36,33 @@ endif()
 install(FILES ${PROJECT_SOURCE_DIR}/man/rastertocorvane.8 DESTINATION ${CMAKE_INSTALL_MANDIR}/man8)
 install(FILES ${PROJECT_SOURCE_DIR}/samples/sample.pdf DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
+# The driverless printer application: the program in the binary folder, its
+# systemd unit where systemd looks for packaged units.
+set(CORVANE_SYSTEMD_UNIT_DIR /lib/systemd/system CACHE PATH "Folder of the printer application's systemd unit")
+if(TARGET corvane-printer-app)
+  install(TARGETS corvane-printer-app RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  install(FILES ${PROJECT_SOURCE_DIR}/packaging/corvane-printer-app.service
+          DESTINATION ${CORVANE_SYSTEMD_UNIT_DIR})
+endif()
+
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME rastertocorvane)
 set(CPACK_PACKAGE_VENDOR "rastertocorvane developers")
 set(CPACK_PACKAGE_CONTACT "rastertocorvane developers <rastertocorvane@localhost>")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "CUPS driver for Corvane PJL/PCL 5 laser printers")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "CUPS driver and printer application for Corvane PJL/PCL 5 laser printers")
 set(CPACK_PACKAGE_DESCRIPTION
-    "The rastertocorvane CUPS filter turns CUPS raster pages into a PJL/PCL 5 printer stream, and the Corvane PPD lets a print queue use it.")
+    "The rastertocorvane CUPS filter turns CUPS raster pages into a PJL/PCL 5 printer stream, and the Corvane PPD lets a print queue use it. corvane-printer-app makes the printer a driverless IPP Everywhere printer for any client.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION misc)
-# Shared libraries (libcups2, libcupsimage2, libstdc++) are found by
-# dpkg-shlibdeps; the print system and its PDF-to-raster filters are named.
+# Shared libraries (libcups2, libcupsimage2, libpappl1, libstdc++) are found
+# by dpkg-shlibdeps; the print system and its PDF-to-raster filters are
+# named, and Ghostscript, which renders the printer application's PDF jobs.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "cups-daemon, cups-filters")
+if(TARGET corvane-printer-app)
+  string(APPEND CPACK_DEBIAN_PACKAGE_DEPENDS ", ghostscript")
+  set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${PROJECT_SOURCE_DIR}/packaging/postinst)
+endif()
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "cups, cups-client")
 include(CPack)

@@ -29,6 +29,9 @@ std::vector<std::string> ghostscriptCommand(const renderRequest& request) {
     };
     if (request.firstPage) command.push_back("-dFirstPage=" + std::to_string(*request.firstPage));
     if (request.lastPage) command.push_back("-dLastPage=" + std::to_string(*request.lastPage));
+    // Ghostscript's own messages (errors included) go to standard error, so
+    // that standard output carries nothing but the pages.
+    command.push_back("-sstdout=%stderr");
     command.push_back("-sOutputFile=%stdout");
     command.push_back("-f");
     command.push_back(request.file);

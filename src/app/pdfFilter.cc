@@ -1,6 +1,7 @@
 #include "app/pdfFilter.h"
 
 #include <cerrno>
+#include <algorithm>
 #include <climits>
 #include <memory>
 #include <string>
@@ -35,9 +36,19 @@ ssize_t readPipe(void* context, unsigned char* buffer, size_t length) {
     return got;
 }
 
-std::string firstLine(const std::string& text) {
-    const auto end = text.find('\n');
-    return end == std::string::npos ? text : text.substr(0, end);
+// The line of Ghostscript's messages that says what went wrong: the first
+// one naming an error, else the first that is not a progress line.
+std::string errorLine(const std::string& text) {
+    std::string fallback;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        const auto end = std::min(text.find('\n', start), text.size());
+        const std::string line = text.substr(start, end - start);
+        start = end + 1;
+        if (line.find("rror") != std::string::npos) return line;
+        if (fallback.empty() && !line.empty() && !line.starts_with("INFO:")) fallback = line;
+    }
+    return fallback.empty() ? "Ghostscript stopped with an error." : fallback;
 }
 
 // One PDF job: each copy is rendered by its own Ghostscript run, and each
@@ -94,6 +105,8 @@ bool pdfJob::print() {
     for (int copy = 0; printed && copy < std::max(options->copies, 1) && !canceled(); ++copy)
         printed = renderCopy(request);
     const bool ended = driver.rendjob_cb(job, options.get(), device);
+    // The page count is known only now, as for streamed raster jobs.
+    papplJobSetImpressions(job, static_cast<int>(pagesPrinted));
     return printed && ended;
 }
 
@@ -115,7 +128,7 @@ bool pdfJob::renderCopy(const renderRequest& request) {
     papplLogJob(job, PAPPL_LOGLEVEL_INFO, "Ghostscript finished with status %d after page %u.",
                 status, pagesPrinted);
     if (status != 0)
-        return refuse("The PDF document could not be rendered: " + firstLine(ghostscript.errorText()),
+        return refuse("The PDF document could not be rendered: " + errorLine(ghostscript.errorText()),
                       PAPPL_JREASON_DOCUMENT_FORMAT_ERROR);
     return true;
 }

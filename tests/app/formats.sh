@@ -1,0 +1,78 @@
+#!/usr/bin/env bash
+# PDF, JPEG and PNG jobs complete and decode with pclinspect with the
+# pages they should have; a PDF's first page reaches the device before
+# Ghostscript has rendered the last page; a raster the printer does not take
+# is refused with a job message and prints no page.
+# Usage: formats.sh BUILD_DIR SAMPLES_DIR
+set -euo pipefail
+build=$1 samples=$2
+source "$(dirname "$0")/app-lib.sh"
+app_start "$build"
+trap app_stop EXIT
+work=$APP_DIR
+app_add_printer corvane "file://$work/out?ext=pcl"
+
+pages_of() {
+  "$build/pclinspect" --check "$1" >/dev/null
+  "$build/pclinspect" "$1" | awk '/^pages:/ { print $2 }'
+}
+
+expect_job() {  # NAME FILE PAGES [submit options...]
+  local name=$1 file=$2 pages=$3; shift 3
+  local id state got
+  id=$(app_submit corvane "$file" -t "$name" "$@")
+  state=$(app_wait_job corvane "$id" 120)
+  [ "$state" = completed ] || { echo "$name: $state"; exit 1; }
+  got=$(pages_of "$work/out/$name.pcl")
+  [ "$got" = "$pages" ] || { echo "$name: $got pages, expected $pages"; exit 1; }
+  echo "$name: completed, $got pages"
+}
+
+gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=png16m -r40 -dLastPage=1 -sOutputFile="$work/page.png" "$samples/sample.pdf"
+gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=jpeggray -r40 -dLastPage=1 -sOutputFile="$work/page.jpg" "$samples/sample.pdf"
+
+expect_job pdf "$samples/sample.pdf" 3
+expect_job pdf-copies-range "$samples/sample.pdf" 4 -o copies=2 -o page-ranges=2-3
+expect_job pdf-gray "$samples/sample.pdf" 3 -o print-color-mode=monochrome -o media=iso_a4_210x297mm
+expect_job jpeg "$work/page.jpg" 2 -o copies=2
+expect_job png "$work/page.png" 1
+
+# Every page of the A4 job has PAPPL's A4 size in pixels at 600 dpi
+# (210 x 297 mm, rounded down), whatever size Ghostscript rendered it at.
+sizes=$("$build/pclinspect" "$work/out/pdf-gray.pcl" | grep -c "raster 4960 x 7015 pixels")
+[ "$sizes" = 3 ] || { echo "pdf-gray: $sizes of 3 pages at 4960 x 7015"; exit 1; }
+
+# Streaming: in the first PDF job, page 1 was sent before Ghostscript ended.
+first_page=$(grep -n "\[Job 1\] Page 1 sent to the printer" "$APP_LOG" | head -1 | cut -d: -f1)
+gs_end=$(grep -n "\[Job 1\] Ghostscript finished" "$APP_LOG" | head -1 | cut -d: -f1)
+[ -n "$first_page" ] && [ -n "$gs_end" ] && [ "$first_page" -lt "$gs_end" ] ||
+  { echo "page 1 did not leave before the rendering ended"; exit 1; }
+echo "pdf: page 1 left before Ghostscript finished"
+
+# A 300 dpi raster is refused, with the reason in the job's state message.
+gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=pwgraster -r300 -dcupsColorSpace=19 -dcupsBitsPerColor=8 \
+  -dLastPage=1 -sOutputFile="$work/300dpi.pwg" "$samples/sample.pdf" 2>/dev/null
+id=$(app_submit corvane "$work/300dpi.pwg" -t low-resolution)
+state=$(app_wait_job corvane "$id")
+[ "$state" = aborted ] || { echo "300 dpi raster: $state"; exit 1; }
+message=$(app_job_attr corvane "$id" job-state-message)
+case $message in *"600 dpi"*) ;; *) echo "300 dpi raster message: $message"; exit 1 ;; esac
+if [ -e "$work/out/low-resolution.pcl" ]; then
+  pages=$("$build/pclinspect" "$work/out/low-resolution.pcl" | awk '/^pages:/ { print $2 }')
+  [ "${pages:-0}" = 0 ] || { echo "300 dpi raster printed $pages pages"; exit 1; }
+fi
+echo "300 dpi raster: refused ($message)"
+
+# A damaged PDF stops with Ghostscript's error in the job's message; what
+# was sent still ends as a whole printer job.
+head -c 1500 "$samples/sample.pdf" >"$work/damaged.pdf"
+id=$(app_submit corvane "$work/damaged.pdf" -t damaged)
+state=$(app_wait_job corvane "$id")
+[ "$state" = aborted ] || { echo "damaged PDF: $state"; exit 1; }
+message=$(app_job_attr corvane "$id" job-state-message)
+case $message in *"could not be rendered: Error"*) ;; *) echo "damaged PDF message: $message"; exit 1 ;; esac
+"$build/pclinspect" --check "$work/out/damaged.pcl" >/dev/null
+echo "damaged PDF: aborted ($message)"
+
+trap - EXIT
+app_stop
