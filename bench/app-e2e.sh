@@ -34,7 +34,7 @@ while [ $# -gt 0 ]; do
 done
 MEM_FROM=$((MEM_JOBS < 20 ? MEM_JOBS / 2 : 10))
 
-for tool in gs cupsfilter python3; do
+for tool in gs cupsfilter python3 /usr/bin/time; do
   command -v "$tool" >/dev/null || [ -x "/usr/sbin/$tool" ] ||
     { echo "app-e2e.sh: $tool is missing (scripts/install-deps.sh)" >&2; exit 1; }
 done
@@ -61,7 +61,8 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# --- documents: PDF (made once per build folder) and the same pages as PWG raster
+# --- documents: PDF (made once per build folder) and the same pages as PWG
+# raster, rendered as the app renders them
 DOCS=$BUILD/bench/app-docs
 if [ ! -f "$DOCS/text$TEXT_PAGES.pdf" ] || [ ! -f "$DOCS/photo$PHOTO_PAGES.pdf" ] ||
    [ "$ROOT/bench/make-app-docs.py" -nt "$DOCS/photo$PHOTO_PAGES.pdf" ]; then
@@ -88,6 +89,7 @@ declare -A PAGE1_END STREAM_BYTES
 echo "Rasterizing the documents to PWG raster in $TMP ..." >&2
 for doc in $DOC_NAMES; do
   gs_command cmd "${PDF[$doc]}"
+  cmd=("${cmd[@]/#-sDEVICE=*/-sDEVICE=pwgraster}")
   "${cmd[@]/#-sOutputFile=*/-sOutputFile=$TMP/$doc.ras}" 2>/dev/null >/dev/null
   "$FILTER" "${FILTER_ARGS[@]}" <"$TMP/$doc.ras" >"$TMP/$doc.pcl" 2>/dev/null
   STREAM_BYTES[$doc]=$(stat -c %s "$TMP/$doc.pcl")
@@ -106,27 +108,30 @@ app_start "$BUILD" -o log-level=warn
 
 # --- timed runs ------------------------------------------------------------------
 # One line per measurement: document, path, seconds, first byte, page 1 on
-# the device, bytes, peak RSS (KiB), job state.
+# the device, bytes, peak RSS (KiB), job state, CPU seconds (with children:
+# the server's Ghostscript, the CUPS chain's filters).
 RESULTS=$TMP/results.tsv
 : >"$RESULTS"
 now_us() { echo "${EPOCHREALTIME/[.,]/}"; }
-record() { printf '%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\n' "$@" >>"$RESULTS"; }
+record() { printf '%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\n' "$@" >>"$RESULTS"; }
 
 time_command() {  # time_command DOC PATH COMMAND...  (output to /dev/null)
   local doc=$1 path=$2 t0 t1; shift 2
   t0=$(now_us)
-  "$@" >/dev/null 2>>"$TMP/stderr.log" || echo "app-e2e.sh: $path failed for $doc" >&2
+  /usr/bin/time -f '%U %S' -o "$TMP/cpu" "$@" >/dev/null 2>>"$TMP/stderr.log" ||
+    echo "app-e2e.sh: $path failed for $doc" >&2
   t1=$(now_us)
-  record "$doc" "$path" "$(awk -v us=$((t1 - t0)) 'BEGIN { printf "%.4f", us / 1e6 }')" - - - - ok
+  record "$doc" "$path" "$(awk -v us=$((t1 - t0)) 'BEGIN { printf "%.4f", us / 1e6 }')" - - - - ok \
+    "$(awk 'END { print $1 + $2 }' "$TMP/cpu")"
 }
 
 app_job() {  # app_job DOC PATH FORMAT FILE
   local doc=$1 path=$2 format=$3 file=$4 line
   line=$("$APPBENCH" print --server "$APP_URI" --pid "$APP_PID" --format "$format" --reset-peak \
     --page-end "${PAGE1_END[$doc]:-0}" "$file" | tail -n1) || true
-  # job state done first_byte page1 last_byte bytes peak
+  # job state done first_byte page1 last_byte bytes peak cpu child_cpu
   awk -F'\t' -v doc="$doc" -v path="$path" 'BEGIN { OFS = "\t" }
-    { print doc, path, $3, $4, $5, $7, $8, $2 }' <<<"$line" >>"$RESULTS"
+    { print doc, path, $3, $4, $5, $7, $8, $2, $9 + $10 }' <<<"$line" >>"$RESULTS"
 }
 
 steps=(gs gs2 app-pdf cups app-pwg filter)
@@ -173,7 +178,8 @@ MEM_FAILED=$(awk -F'\t' 'NR > 1 && $2 != "completed"' "$TMP/memory.tsv" | wc -l)
 cpu=$(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -n1)
 echo
 echo "Machine: ${cpu:-unknown CPU}, $(nproc) cores, $(free -g | awk '/^Mem:/{print $2}') GiB, $(uname -srm), gs $(gs --version), PAPPL $(pkg-config --modversion pappl 2>/dev/null || echo '?'), $(date -u '+%Y-%m-%d %H:%M UTC'), load average $(cut -d' ' -f1-3 /proc/loadavg)"
-echo "Jobs: US Letter 600 dpi sRGB, socket:// device on loopback; $RUNS run(s), medians; gs: $(gs_command cmd X; echo "${cmd[@]:1:${#cmd[@]}-4}")"
+echo "Jobs: US Letter 600 dpi sRGB, socket:// device on loopback; $RUNS run(s), medians; CPU s = user + system, children included (the app's Ghostscript)"
+echo "The app's Ghostscript: $(gs_command cmd X; echo "${cmd[@]:1:${#cmd[@]}-4}")"
 echo
 pages_list=""
 for doc in $DOC_NAMES; do pages_list+="$doc=${PAGES[$doc]} "; done
@@ -193,15 +199,15 @@ awk -F'\t' -v docs="$DOC_NAMES" -v pageslist="$pages_list" -v textdoc="$TEXT_DOC
     key = $1 SUBSEP $2
     if (!(key in n)) order[$1, ++paths[$1]] = $2
     k = ++n[key]
-    for (c = 3; c <= 7; c++) val[key, c, k] = ($c == "-" ? -1 : $c)
+    for (c = 3; c <= 9; c++) val[key, c, k] = ($c == "-" ? -1 : $c)
     if ($8 != "ok" && $8 != "completed") bad[key] = $8
   }
   END {
     split(pageslist, pl, " ")
     for (i in pl) { split(pl[i], kv, "="); pages[kv[1]] = kv[2] }
     nd = split(docs, D, " ")
-    printf "| %-8s | %-24s | %8s | %10s | %8s | %9s | %10s | %9s |\n", "document", "path", "seconds", "first byte", "page 1", "pages/min", "server RSS", "ratio"
-    printf "|----------|--------------------------|----------|------------|----------|-----------|------------|-----------|\n"
+    printf "| %-8s | %-24s | %8s | %10s | %8s | %9s | %10s | %10s | %6s |\n", "document", "path", "seconds", "first byte", "page 1", "pages/min", "server RSS", "ratio", "CPU s"
+    printf "|----------|--------------------------|----------|------------|----------|-----------|------------|------------|--------|\n"
     for (a = 1; a <= nd; a++) {
       d = D[a]
       for (p = 1; p <= paths[d]; p++) {
@@ -213,13 +219,13 @@ awk -F'\t' -v docs="$DOC_NAMES" -v pageslist="$pages_list" -v textdoc="$TEXT_DOC
         if (path == "app, PDF" && has(d, "gs alone")) ratio = sprintf("%.2fx gs", s / med(d, "gs alone", 3))
         if (path == "cupsfilter, PDF" && has(d, "gs alone")) ratio = sprintf("%.2fx gs", s / med(d, "gs alone", 3))
         if (path == "app, PWG raster" && has(d, "filter alone, PWG raster")) ratio = sprintf("%.2fx filt", s / med(d, "filter alone, PWG raster", 3))
-        printf "| %-8s | %-24s | %8.3f | %10s | %8s | %9.1f | %10s | %9s |\n", d, path, s,
+        printf "| %-8s | %-24s | %8.3f | %10s | %8s | %9.1f | %10s | %10s | %6.2f |\n", d, path, s,
           (fb >= 0) ? sprintf("%.3f", fb) : "", (p1 >= 0) ? sprintf("%.3f", p1) : "", np * 60 / s,
-          (rss >= 0) ? sprintf("%.1f MiB", rss / 1024) : "", ratio
+          (rss >= 0) ? sprintf("%.1f MiB", rss / 1024) : "", ratio, med(d, path, 9)
         if ((d SUBSEP path) in bad) problems = problems sprintf("%s / %s ended %s\n", d, path, bad[d SUBSEP path])
       }
       if (has(d, "app, PDF") && has(d, "app, PWG raster") && med(d, "app, PDF", 6) != med(d, "app, PWG raster", 6))
-        problems = problems sprintf("%s: the PDF and PWG raster jobs sent different byte counts\n", d)
+        problems = problems sprintf("note: %s: %d bytes from the PDF job, %d from the PWG raster job\n", d, med(d, "app, PDF", 6), med(d, "app, PWG raster", 6))
     }
     print ""
     if (problems != "") printf "%s\n", problems

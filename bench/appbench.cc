@@ -8,8 +8,9 @@
 //     it, prints FILE N times one after the other and deletes the printer.
 //     One line per job: state, seconds from submit to "completed", to the
 //     first byte, to byte BYTES (the end of page 1) and to the last byte on
-//     the device, bytes received, and the server's peak RSS in KiB
-//     (--reset-peak: the peak of this job alone).
+//     the device, bytes received, the server's peak RSS in KiB
+//     (--reset-peak: the peak of this job alone), and the CPU seconds of the
+//     server and of its children (Ghostscript) during the job.
 //
 //   appbench gs-command [--first N] [--last N] FILE
 //     The Ghostscript command the app runs for a US Letter sRGB PDF job, one
@@ -26,6 +27,8 @@
 #include <cstring>
 #include <fstream>
 #include <iostream>
+#include <iterator>
+#include <sstream>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -278,6 +281,21 @@ public:
 
     void reset() const { std::ofstream(procDir + "/clear_refs") << "5"; }
 
+    // CPU seconds of the server itself and of its finished children (the
+    // Ghostscript runs it has waited for).
+    std::pair<double, double> cpuSeconds() const {
+        std::ifstream stat(procDir + "/stat");
+        std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+        // Fields after the command name, which is in parentheses.
+        std::istringstream fields(text.substr(text.rfind(')') + 2));
+        std::vector<std::string> field((std::istream_iterator<std::string>(fields)), {});
+        if (field.size() < 15) return {0, 0};
+        const double tick = static_cast<double>(sysconf(_SC_CLK_TCK));
+        // utime, stime, cutime, cstime are fields 14-17 of the line.
+        return {(std::stod(field[11]) + std::stod(field[12])) / tick,
+                (std::stod(field[13]) + std::stod(field[14])) / tick};
+    }
+
 private:
     std::string procDir;
 };
@@ -313,10 +331,11 @@ int printJobs(const printArguments& args) {
     client.addPrinter(name, "socket://127.0.0.1:" + std::to_string(printer.port()));
     const peakMemory memory(args.pid);
     int failures = 0;
-    std::printf("job\tstate\tdone_s\tfirst_byte_s\tpage1_s\tlast_byte_s\tbytes\tpeak_kib\n");
+    std::printf("job\tstate\tdone_s\tfirst_byte_s\tpage1_s\tlast_byte_s\tbytes\tpeak_kib\tcpu_s\tchild_cpu_s\n");
     for (unsigned n = 1; n <= args.jobs; ++n) {
         printer.reset();
         if (args.resetPeak) memory.reset();
+        const auto cpuBefore = memory.cpuSeconds();
         const auto submitted = benchClock::now();
         const int jobId = client.printFile(args.file, args.format);
         // Polling is sparse while the device takes bytes and tight once it
@@ -333,11 +352,13 @@ int printJobs(const printArguments& args) {
         done = benchClock::now();
         const deviceRecord device = printer.finished(std::chrono::seconds(30));
         const long peak = memory.kib();
+        const auto cpuAfter = memory.cpuSeconds();
         if (state != IPP_JSTATE_COMPLETED) ++failures;
-        std::printf("%u\t%s\t%.4f\t%s\t%s\t%s\t%llu\t%ld\n", n, stateName(state), secondsBetween(submitted, done),
-                    secondsText(submitted, device.firstByte).c_str(), secondsText(submitted, device.pageEnd).c_str(),
-                    secondsText(submitted, device.lastByte).c_str(), static_cast<unsigned long long>(device.bytes),
-                    peak);
+        std::printf("%u\t%s\t%.4f\t%s\t%s\t%s\t%llu\t%ld\t%.2f\t%.2f\n", n, stateName(state),
+                    secondsBetween(submitted, done), secondsText(submitted, device.firstByte).c_str(),
+                    secondsText(submitted, device.pageEnd).c_str(), secondsText(submitted, device.lastByte).c_str(),
+                    static_cast<unsigned long long>(device.bytes), peak, cpuAfter.first - cpuBefore.first,
+                    cpuAfter.second - cpuBefore.second);
         std::fflush(stdout);
     }
     client.deletePrinter();
