@@ -43,7 +43,8 @@ for ((run = 0; run < RUNS; run++)); do
         esac
       done
       t0=${EPOCHREALTIME/[.,]/}
-      /usr/bin/time -f '%U %S %M' -o "$TMP/cpu" "${cmd[@]}" >/dev/null 2>&1
+      /usr/bin/time -f '%U %S %M' -o "$TMP/cpu" "${cmd[@]}" >/dev/null 2>&1 ||
+        { echo "gs-settings.sh: gs failed: ${cmd[*]}" >&2; exit 1; }
       t1=${EPOCHREALTIME/[.,]/}
       read -r user sys rss <"$TMP/cpu"
       printf '%s\t%s\t%s\t%s\t%s\n' "$(basename "$pdf" .pdf)" "$label" "$((t1 - t0))" \
