@@ -75,8 +75,9 @@ private:
 // What the printer received for one job.
 struct deviceRecord {
     std::uint64_t bytes = 0;
-    std::optional<benchClock::time_point> firstByte, pageEnd, lastByte;
+    std::optional<benchClock::time_point> firstByte, pageEnd, lastByte, closedAt;
     unsigned connectionsOpen = 0;
+    unsigned connectionsSeen = 0;
 };
 
 // The printer's side of a socket:// device: accepts connections on a free
@@ -112,11 +113,13 @@ public:
         record.connectionsOpen = open;
     }
 
-    // The job's record once every connection is closed (PAPPL closes the
-    // device after the job), or as it stands after the timeout.
-    deviceRecord finished(std::chrono::seconds timeout) {
+    // The job's record once the device was opened and closed again (PAPPL
+    // closes it right after the job), or as it stands after the timeout.
+    template <class Duration>
+    deviceRecord finished(Duration timeout) {
         std::unique_lock lock(mutex);
-        closed.wait_for(lock, timeout, [this] { return record.connectionsOpen == 0; });
+        closed.wait_for(lock, timeout,
+                        [this] { return record.connectionsSeen > 0 && record.connectionsOpen == 0; });
         return record;
     }
 
@@ -129,6 +132,7 @@ private:
             {
                 std::lock_guard lock(mutex);
                 ++record.connectionsOpen;
+                ++record.connectionsSeen;
             }
             readers.emplace_back([this, c = std::move(connection)] { drain(c.get()); });
         }
@@ -148,6 +152,7 @@ private:
             std::lock_guard lock(mutex);
             if (got <= 0) {
                 --record.connectionsOpen;
+                record.closedAt = now;
                 closed.notify_all();
                 return;
             }
@@ -351,19 +356,19 @@ int printJobs(const printArguments& args) {
         const auto cpuBefore = memory.cpuSeconds();
         const auto submitted = benchClock::now();
         const int jobId = client.printFile(args.file, args.format);
-        // Polling is sparse while the device takes bytes and tight once it
-        // stops, so the poll neither loads the server nor blurs the end.
+        // PAPPL marks the job completed, then closes the device: the close
+        // is the moment of completion, seen without loading the server with
+        // polls. A job that never opens the device is found by a slow poll.
         ipp_jstate_t state = IPP_JSTATE_PENDING;
-        benchClock::time_point done;
-        std::uint64_t lastBytes = 0;
-        while ((state = client.jobState(jobId)) < IPP_JSTATE_CANCELED) {
-            const std::uint64_t bytes = printer.finished(std::chrono::seconds(0)).bytes;
-            std::this_thread::sleep_for(bytes != lastBytes ? std::chrono::milliseconds(20)
-                                                           : std::chrono::milliseconds(2));
-            lastBytes = bytes;
+        deviceRecord device;
+        for (;;) {
+            device = printer.finished(std::chrono::milliseconds(100));
+            if (device.closedAt && device.connectionsOpen == 0) break;
+            if ((state = client.jobState(jobId)) >= IPP_JSTATE_CANCELED) break;
         }
-        done = benchClock::now();
-        const deviceRecord device = printer.finished(std::chrono::seconds(30));
+        while ((state = client.jobState(jobId)) < IPP_JSTATE_CANCELED)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        const auto done = device.closedAt && device.connectionsOpen == 0 ? *device.closedAt : benchClock::now();
         const long peak = memory.kib();
         const auto cpuAfter = memory.cpuSeconds();
         if (state != IPP_JSTATE_COMPLETED) ++failures;
