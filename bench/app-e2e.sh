@@ -133,6 +133,7 @@ app_job() {  # app_job DOC PATH FORMAT FILE
   local doc=$1 path=$2 format=$3 file=$4 line
   line=$("$APPBENCH" print --server "$APP_URI" --pid "$APP_PID" --format "$format" --reset-peak \
     --page-end "${PAGE1_END[$doc]:-0}" "$file" | tail -n1) || true
+  printf '%s\t%s\t%s\n' "$doc" "$path" "$line" >>"$TMP/app-jobs.tsv"
   # job state done first_byte page1 last_byte bytes peak cpu child_cpu
   awk -F'\t' -v doc="$doc" -v path="$path" 'BEGIN { OFS = "\t" }
     { print doc, path, $3, $4, $5, $7, $8, $2, $9 + $10 }' <<<"$line" >>"$RESULTS"
