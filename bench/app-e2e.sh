@@ -88,7 +88,7 @@ gs_command() {  # gs_command ARRAY-NAME [appbench gs-command arguments...]
 
 # The filter's settings for the app's defaults and the job name appbench
 # sends, so that both write the same stream.
-FILTER_ARGS=(1 user bench 1 "com.apple.print.JobInfo.PMJobName=bench")
+FILTER_ARGS=(1 user bench 1 "com.apple.print.JobInfo.PMJobName=bench PageSize=Letter")
 declare -A PAGE1_END STREAM_BYTES
 echo "Rasterizing the documents to PWG raster in $TMP ..." >&2
 for doc in $DOC_NAMES; do
