@@ -139,7 +139,7 @@ app_job() {  # app_job DOC PATH FORMAT FILE
     { print doc, path, $3, $4, $5, $7, $8, $2, $9 + $10 }' <<<"$line" >>"$RESULTS"
 }
 
-steps=(gs gs2 app-pdf cups app-pwg filter)
+steps=(gs gs2 gs-pipe app-pdf cups app-pwg filter)
 run_step() {  # run_step STEP DOC
   local step=$1 doc=$2 cmd
   case $step in
@@ -150,6 +150,11 @@ run_step() {  # run_step STEP DOC
       [ "$doc" = "$TEXT_DOC" ] || return 0
       gs_command cmd --last 2 "${PDF[$doc]}"
       time_command "$doc" "gs alone, pages 1-2" "${cmd[@]/#-sOutputFile=*/-sOutputFile=/dev/null}" ;;
+    gs-pipe)
+      # The same raster through a pipe, as any consumer outside Ghostscript
+      # takes it: what moving the pages costs on top of rendering them.
+      gs_command cmd "${PDF[$doc]}"
+      time_command "$doc" "gs alone | cat" sh -c '"$@" | cat' sh "${cmd[@]}" ;;
     app-pdf) app_job "$doc" "app, PDF" application/pdf "${PDF[$doc]}" ;;
     cups)
       time_command "$doc" "cupsfilter, PDF" sh -c '"$1" -c "$2" -p "$3" -m printer/corvane -e "$4" >"$5"' \
@@ -222,6 +227,7 @@ awk -F'\t' -v docs="$DOC_NAMES" -v pageslist="$pages_list" -v textdoc="$TEXT_DOC
         np = (path ~ /pages 1-2/) ? 2 : pages[d]
         ratio = ""
         if (path == "app, PDF" && has(d, "gs alone")) ratio = sprintf("%.2fx gs", s / med(d, "gs alone", 3))
+        if (path == "gs alone | cat" && has(d, "gs alone")) ratio = sprintf("%.2fx gs", s / med(d, "gs alone", 3))
         if (path == "cupsfilter, PDF" && has(d, "gs alone")) ratio = sprintf("%.2fx gs", s / med(d, "gs alone", 3))
         if (path == "app, PWG raster" && has(d, "filter alone, PWG raster")) ratio = sprintf("%.2fx filt", s / med(d, "filter alone, PWG raster", 3))
         printf "| %-8s | %-24s | %8.3f | %10s | %8s | %9.1f | %10s | %10s | %6.2f |\n", d, path, s,
@@ -240,6 +246,7 @@ awk -F'\t' -v docs="$DOC_NAMES" -v pageslist="$pages_list" -v textdoc="$TEXT_DOC
       app = med(d, "app, PDF", 3); g = med(d, "gs alone", 3); c = med(d, "cupsfilter, PDF", 3)
       printf "target %-8s PDF through the app <= 1.25x gs alone: %.3f s vs %.3f s (%.2fx)  %s\n", d, app, g, app / g, verdict(app <= 1.25 * g)
       printf "target %-8s PDF through the app faster than the CUPS chain: %.3f s vs %.3f s  %s\n", d, app, c, verdict(app < c)
+      if (has(d, "gs alone | cat")) printf "       %-8s (PDF through the app vs gs alone piped to cat: %.2fx)\n", d, app / med(d, "gs alone | cat", 3)
     }
     if (has(textdoc, "gs alone, pages 1-2")) {
       g2 = med(textdoc, "gs alone, pages 1-2", 3)
