@@ -5,7 +5,7 @@
 //                  [--jobs N] [--reset-peak] [--page-end BYTES] FILE
 //     Listens on a free loopback port as the printer (a socket:// device
 //     whose bytes are counted and thrown away), adds a "corvane" printer for
-//     it, prints FILE N times one after the other and deletes the printer.
+//     it and prints FILE N times one after the other.
 //     One line per job: state, seconds from submit to "completed", to the
 //     first byte, to byte BYTES (the end of page 1) and to the last byte on
 //     the device, bytes received, the server's peak RSS in KiB
@@ -16,6 +16,7 @@
 //     The Ghostscript command the app runs for a US Letter sRGB PDF job, one
 //     argument per line.
 #include <cups/cups.h>
+#include <csignal>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -212,16 +213,7 @@ public:
         ippMessage response(cupsDoRequest(http.get(), request.release(), "/ipp/system"));
         if (cupsLastError() > IPP_STATUS_OK_EVENTS_COMPLETE)
             throw std::runtime_error(std::string("cannot add the printer: ") + cupsLastErrorString());
-        printerId = ippGetInteger(ippFindAttribute(response.get(), "printer-id", IPP_TAG_INTEGER), 0);
         printerResource = "/ipp/print/" + name;
-    }
-
-    void deletePrinter() {
-        ippMessage request(ippNewRequest(IPP_OP_DELETE_PRINTER));
-        ippAddString(request.get(), IPP_TAG_OPERATION, IPP_TAG_URI, "system-uri", nullptr, uri("/ipp/system").c_str());
-        ippAddInteger(request.get(), IPP_TAG_OPERATION, IPP_TAG_INTEGER, "printer-id", printerId);
-        ippAddString(request.get(), IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr, cupsUser());
-        ippMessage response(cupsDoRequest(http.get(), request.release(), "/ipp/system"));
     }
 
     // Print-Job on a connection of its own, as a client that prints would
@@ -279,7 +271,6 @@ private:
     httpConnection http;
     std::string host;
     int port = 0;
-    int printerId = 0;
     std::string printerResource;
 };
 
@@ -365,9 +356,12 @@ int printJobs(const printArguments& args) {
             device = printer.finished(std::chrono::milliseconds(100));
             if (device.closedAt && device.connectionsOpen == 0) break;
             if ((state = client.jobState(jobId)) >= IPP_JSTATE_CANCELED) break;
+            if (kill(static_cast<pid_t>(args.pid), 0) != 0) throw std::runtime_error("the server has gone");
         }
-        while ((state = client.jobState(jobId)) < IPP_JSTATE_CANCELED)
+        while ((state = client.jobState(jobId)) < IPP_JSTATE_CANCELED) {
+            if (kill(static_cast<pid_t>(args.pid), 0) != 0) throw std::runtime_error("the server has gone");
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
         const auto done = device.closedAt && device.connectionsOpen == 0 ? *device.closedAt : benchClock::now();
         const long peak = memory.kib();
         const auto cpuAfter = memory.cpuSeconds();
@@ -379,7 +373,8 @@ int printJobs(const printArguments& args) {
                     cpuAfter.second - cpuBefore.second);
         std::fflush(stdout);
     }
-    client.deletePrinter();
+    // The printer stays: PAPPL 1.3.1 can free a printer deleted right after
+    // a job while the job's thread still finishes it.
     return failures == 0 ? 0 : 1;
 }
 
