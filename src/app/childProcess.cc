@@ -15,6 +15,8 @@ extern char** environ;
 namespace corvane {
 namespace {
 
+constexpr int pipeSize = 1 << 20;
+
 // Frees the spawn file actions however the start ends.
 class spawnActions {
 public:
@@ -42,6 +44,11 @@ childProcess::childProcess(const std::vector<std::string>& argv) {
     if (argv.empty()) return;
     int pipeFds[2];
     if (pipe2(pipeFds, O_CLOEXEC) != 0) return;
+    // A page of raster is tens of megabytes: a pipe of 1 MiB instead of
+    // 64 KiB lets the child write on while the parent is busy with a row,
+    // with a sixteenth of the wake-ups. The system may refuse; then the
+    // default size stays.
+    fcntl(pipeFds[0], F_SETPIPE_SZ, pipeSize);
     errorFd = unnamedTemporaryFile();
 
     spawnActions actions;

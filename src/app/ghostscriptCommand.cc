@@ -20,7 +20,10 @@ std::vector<std::string> ghostscriptCommand(const renderRequest& request) {
         // A damaged document stops with an error instead of printing what
         // Ghostscript could recover.
         "-dPDFSTOPONERROR",
-        "-sDEVICE=pwgraster", "-r600", "-dcupsBitsPerColor=8",
+        // Uncompressed CUPS raster: compressing rows in Ghostscript and
+        // expanding them again in the app cost more than the pipe carrying
+        // them whole (bench/RESULTS.md, Ghostscript settings).
+        "-sDEVICE=cups", "-r600", "-dcupsBitsPerColor=8",
         // cupsColorSpace 19 is sRGB, 18 is gray (sGray).
         request.gray ? "-dcupsColorSpace=18" : "-dcupsColorSpace=19",
         "-dDEVICEWIDTHPOINTS=" + points(request.widthPwg),

@@ -1,6 +1,6 @@
-// The Ghostscript command line that renders a PDF file as a stream of PWG
-// raster pages on standard output: 600 dpi, 8 bits per colour, sRGB or
-// gray, every page fitted to the job's paper.
+// The Ghostscript command line that renders a PDF file as a stream of
+// uncompressed CUPS raster pages on standard output: 600 dpi, 8 bits per
+// colour, sRGB or gray, every page fitted to the job's paper.
 #pragma once
 
 #include <optional>
