@@ -10,6 +10,7 @@
 
 #include "app/addPrinterPage.h"
 #include "app/corvaneDriver.h"
+#include "app/fileDevice.h"
 #include "app/pdfFilter.h"
 
 namespace corvane {
@@ -71,6 +72,10 @@ std::string defaultSpoolDirectory() {
 
 pappl_system_t* createSystem(int num_options, cups_option_t* options, void* context) {
     auto& app = *static_cast<printerApp*>(context);
+    // Print jobs are private: spool, state, log and output files are the
+    // user's alone (PAPPL creates them 0666 / 0777 less the umask).
+    umask(S_IRWXG | S_IRWXO);
+    addDeviceSchemes();
     const auto option = [&](const char* name) { return cupsGetOption(name, num_options, options); };
 
     int port = 0;
