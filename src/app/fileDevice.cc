@@ -23,6 +23,8 @@ namespace {
 
 struct openFile {
     int fd = -1;
+    std::string createdPath;  // a job's own new file in a folder
+    bool written = false;
 };
 
 openFile* fileOf(pappl_device_t* device) { return static_cast<openFile*>(papplDeviceGetData(device)); }
@@ -37,7 +39,7 @@ std::string extensionOf(std::string_view query) {
     return std::string(value);
 }
 
-int openTarget(pappl_device_t* device, const char* uri, const char* jobName) {
+int openTarget(pappl_device_t* device, const char* uri, const char* jobName, std::string& createdPath) {
     char scheme[32], userpass[32], host[256], resource[1024];
     int port = 0;
     if (httpSeparateURI(HTTP_URI_CODING_ALL, uri, scheme, sizeof scheme, userpass, sizeof userpass,
@@ -53,9 +55,8 @@ int openTarget(pappl_device_t* device, const char* uri, const char* jobName) {
 
     struct stat info {};
     if (stat(resource, &info) == 0 && S_ISDIR(info.st_mode)) {
-        std::string path;
-        const int fd = createUniqueFile(resource, jobName ? jobName : "", extensionOf(query), path);
-        if (fd < 0) papplDeviceError(device, "Unable to create '%s': %s", path.c_str(), std::strerror(errno));
+        const int fd = createUniqueFile(resource, jobName ? jobName : "", extensionOf(query), createdPath);
+        if (fd < 0) papplDeviceError(device, "Unable to create '%s': %s", createdPath.c_str(), std::strerror(errno));
         return fd;
     }
     if (stat(resource, &info) != 0 && !query.empty()) {
@@ -70,10 +71,9 @@ int openTarget(pappl_device_t* device, const char* uri, const char* jobName) {
 }
 
 bool openDevice(pappl_device_t* device, const char* uri, const char* jobName) {
-    const int fd = openTarget(device, uri, jobName);
-    if (fd < 0) return false;
     auto file = std::make_unique<openFile>();
-    file->fd = fd;
+    file->fd = openTarget(device, uri, jobName, file->createdPath);
+    if (file->fd < 0) return false;
     papplDeviceSetData(device, file.release());
     return true;
 }
@@ -81,12 +81,16 @@ bool openDevice(pappl_device_t* device, const char* uri, const char* jobName) {
 void closeDevice(pappl_device_t* device) {
     const std::unique_ptr<openFile> file(fileOf(device));
     papplDeviceSetData(device, nullptr);
-    if (file && file->fd >= 0) close(file->fd);
+    if (!file || file->fd < 0) return;
+    close(file->fd);
+    // A job that sent nothing (refused before its first page) leaves no file.
+    if (!file->written && !file->createdPath.empty()) unlink(file->createdPath.c_str());
 }
 
 ssize_t writeDevice(pappl_device_t* device, const void* buffer, size_t bytes) {
-    const openFile* file = fileOf(device);
+    openFile* file = fileOf(device);
     if (file == nullptr || file->fd < 0) return -1;
+    file->written = file->written || bytes > 0;
     const auto* data = static_cast<const char*>(buffer);
     size_t done = 0;
     while (done < bytes) {

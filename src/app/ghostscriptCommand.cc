@@ -20,6 +20,8 @@ std::vector<std::string> ghostscriptCommand(const renderRequest& request) {
         // A damaged document stops with an error instead of printing what
         // Ghostscript could recover.
         "-dPDFSTOPONERROR",
+        // Error reports go to standard error, not into the page stream.
+        "-sstdout=%stderr",
         "-sDEVICE=pwgraster", "-r600", "-dcupsBitsPerColor=8",
         // cupsColorSpace 19 is sRGB, 18 is gray (sGray).
         request.gray ? "-dcupsColorSpace=18" : "-dcupsColorSpace=19",

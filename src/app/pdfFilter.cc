@@ -1,5 +1,6 @@
 #include "app/pdfFilter.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <memory>
@@ -35,9 +36,17 @@ ssize_t readPipe(void* context, unsigned char* buffer, size_t length) {
     return got;
 }
 
-std::string firstLine(const std::string& text) {
-    const auto end = text.find('\n');
-    return end == std::string::npos ? text : text.substr(0, end);
+// The line of Ghostscript's messages that says what went wrong: the first
+// one that is not progress ("INFO: ...").
+std::string errorLine(const std::string& text) {
+    std::size_t start = 0;
+    while (start < text.size()) {
+        const std::size_t end = std::min(text.find('\n', start), text.size());
+        const std::string line = text.substr(start, end - start);
+        if (!line.empty() && line.rfind("INFO:", 0) != 0) return line;
+        start = end + 1;
+    }
+    return "Ghostscript stopped with an error.";
 }
 
 // One PDF job: each copy is rendered by its own Ghostscript run, and each
@@ -103,7 +112,13 @@ bool pdfJob::renderCopy(const renderRequest& request) {
         return refuse("Unable to start Ghostscript (gs).", PAPPL_JREASON_ABORTED_BY_SYSTEM);
     int fd = ghostscript.output();
     rasterStream raster(cupsRasterOpenIO(readPipe, &fd, CUPS_RASTER_READ));
-    if (!raster) return refuse("Unable to read Ghostscript's pages.", PAPPL_JREASON_ABORTED_BY_SYSTEM);
+    if (!raster) {
+        // Nothing rendered: usually a document Ghostscript refused at once.
+        if (ghostscript.wait() != 0)
+            return refuse("The PDF document could not be rendered: " + errorLine(ghostscript.errorText()),
+                          PAPPL_JREASON_DOCUMENT_FORMAT_ERROR);
+        return refuse("Unable to read Ghostscript's pages.", PAPPL_JREASON_ABORTED_BY_SYSTEM);
+    }
 
     cups_page_header2_t rendered;
     while (!canceled() && cupsRasterReadHeader2(raster.get(), &rendered)) {
@@ -115,7 +130,7 @@ bool pdfJob::renderCopy(const renderRequest& request) {
     papplLogJob(job, PAPPL_LOGLEVEL_INFO, "Ghostscript finished with status %d after page %u.",
                 status, pagesPrinted);
     if (status != 0)
-        return refuse("The PDF document could not be rendered: " + firstLine(ghostscript.errorText()),
+        return refuse("The PDF document could not be rendered: " + errorLine(ghostscript.errorText()),
                       PAPPL_JREASON_DOCUMENT_FORMAT_ERROR);
     return true;
 }

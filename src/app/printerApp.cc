@@ -8,9 +8,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "app/abortedJobs.h"
 #include "app/addPrinterPage.h"
 #include "app/corvaneDriver.h"
 #include "app/fileDevice.h"
+#include "app/imageFilter.h"
 #include "app/pdfFilter.h"
 
 namespace corvane {
@@ -103,6 +105,10 @@ pappl_system_t* createSystem(int num_options, cups_option_t* options, void* cont
     papplSystemSetPrinterDrivers(system, static_cast<int>(app.drivers.size()), app.drivers.data(),
                                  driverForDevice, printerCreated, describeDriver, &app);
     papplSystemAddMIMEFilter(system, "application/pdf", "image/pwg-raster", printPdf, nullptr);
+    addImageFilters(system);
+    papplSystemAddTimerCallback(system, 0, 1, explainAbortedJobs, nullptr);
+    // Decoded images are held whole in memory: at most 256 MiB each.
+    papplSystemSetMaxImageSize(system, 256u << 20, 16384, 16384);
     addPrinterPage(system);
     return system;
 }
