@@ -5,16 +5,25 @@
 #include <string>
 
 #include "app/deviceSink.h"
+#include "app/fileDevice.h"
 #include "app/papplJobSettings.h"
 #include "app/rasterJob.h"
 
 namespace corvane {
 namespace {
 
-// What a job keeps from its start to its end: the device it writes to and
-// the encoder's state over it.
+struct deviceCloser {
+    void operator()(pappl_device_t* device) const { papplDeviceClose(device); }
+};
+using ownedDevice = std::unique_ptr<pappl_device_t, deviceCloser>;
+
+// What a job keeps from its start to its end: the device it writes to (its
+// own one on a file:// printer, see jobOwnsDevice) and the encoder's state
+// over it.
 struct jobState {
-    jobState(ticketRef ticket, pappl_device_t* device) : sink(device), raster(std::move(ticket), sink) {}
+    jobState(ticketRef ticket, pappl_device_t* device, ownedDevice own)
+        : ownDevice(std::move(own)), sink(ownDevice ? ownDevice.get() : device), raster(std::move(ticket), sink) {}
+    ownedDevice ownDevice;
     deviceSink sink;
     rasterJob raster;
 };
@@ -30,10 +39,22 @@ bool refuse(pappl_job_t* job, const std::string& reason, pappl_jreason_t jobReas
     return false;
 }
 
+bool reachable(pappl_job_t* job, const jobState& state) {
+    if (!state.sink.failed()) return true;
+    return refuse(job, "The printer stopped taking the print stream.", PAPPL_JREASON_ABORTED_BY_SYSTEM);
+}
+
 }  // namespace
 
 bool startJob(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* device) {
-    auto state = std::make_unique<jobState>(jobTicket(settingsOfJob(job, *options)), device);
+    pappl_printer_t* printer = papplJobGetPrinter(job);
+    ownedDevice own;
+    if (jobOwnsDevice(printer)) {
+        own.reset(papplDeviceOpen(papplPrinterGetDeviceURI(printer), papplJobGetName(job), papplLogDevice,
+                                  papplPrinterGetSystem(printer)));
+        if (!own) return refuse(job, "Unable to open the printer's device.", PAPPL_JREASON_ABORTED_BY_SYSTEM);
+    }
+    auto state = std::make_unique<jobState>(jobTicket(settingsOfJob(job, *options)), device, std::move(own));
     state->raster.begin();
     papplJobSetData(job, state.release());
     return true;
@@ -44,7 +65,7 @@ bool startPage(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t*, u
     if (state == nullptr) return false;
     if (const auto refusal = state->raster.beginPage(options->header))
         return refuse(job, *refusal, PAPPL_JREASON_DOCUMENT_UNPRINTABLE_ERROR);
-    return !state->sink.failed();
+    return reachable(job, *state);
 }
 
 bool writeRow(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t*, unsigned,
@@ -63,7 +84,7 @@ bool endPage(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t*, unsigned) {
     const auto incomplete = state->raster.endPage();
     if (incomplete && !papplJobIsCanceled(job))
         return refuse(job, *incomplete, PAPPL_JREASON_DOCUMENT_FORMAT_ERROR);
-    return !state->sink.failed();
+    return reachable(job, *state);
 }
 
 bool endJob(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t*) {

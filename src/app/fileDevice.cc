@@ -21,10 +21,13 @@ extern "C" void _papplDeviceAddUSBScheme(void);
 namespace corvane {
 namespace {
 
+// A folder's file is made at the job's first byte, so that a device PAPPL
+// opens and closes without writing (see jobOwnsDevice) leaves nothing.
 struct openFile {
     int fd = -1;
-    std::string createdPath;  // a job's own new file in a folder
-    bool written = false;
+    std::string folder;  // empty for a regular file or character device
+    std::string jobName;
+    std::string extension;
 };
 
 openFile* fileOf(pappl_device_t* device) { return static_cast<openFile*>(papplDeviceGetData(device)); }
@@ -39,13 +42,13 @@ std::string extensionOf(std::string_view query) {
     return std::string(value);
 }
 
-int openTarget(pappl_device_t* device, const char* uri, const char* jobName, std::string& createdPath) {
+bool openTarget(pappl_device_t* device, const char* uri, openFile& file) {
     char scheme[32], userpass[32], host[256], resource[1024];
     int port = 0;
     if (httpSeparateURI(HTTP_URI_CODING_ALL, uri, scheme, sizeof scheme, userpass, sizeof userpass,
                         host, sizeof host, &port, resource, sizeof resource) < HTTP_URI_STATUS_OK) {
         papplDeviceError(device, "Bad device URI '%s'.", uri);
-        return -1;
+        return false;
     }
     std::string query;
     if (char* mark = std::strchr(resource, '?')) {
@@ -55,25 +58,29 @@ int openTarget(pappl_device_t* device, const char* uri, const char* jobName, std
 
     struct stat info {};
     if (stat(resource, &info) == 0 && S_ISDIR(info.st_mode)) {
-        const int fd = createUniqueFile(resource, jobName ? jobName : "", extensionOf(query), createdPath);
-        if (fd < 0) papplDeviceError(device, "Unable to create '%s': %s", createdPath.c_str(), std::strerror(errno));
-        return fd;
+        if (access(resource, W_OK | X_OK) != 0) {
+            papplDeviceError(device, "Unable to write to folder '%s': %s", resource, std::strerror(errno));
+            return false;
+        }
+        file.folder = resource;
+        file.extension = extensionOf(query);
+        return true;
     }
     if (stat(resource, &info) != 0 && !query.empty()) {
         // A folder with an extension was meant; do not make a file of its name.
         papplDeviceError(device, "Folder '%s' does not exist.", resource);
-        return -1;
+        return false;
     }
     const int flags = S_ISCHR(info.st_mode) ? O_WRONLY : O_WRONLY | O_APPEND | O_CREAT;
-    const int fd = open(resource, flags | O_CLOEXEC, 0600);
-    if (fd < 0) papplDeviceError(device, "Unable to open '%s': %s", resource, std::strerror(errno));
-    return fd;
+    file.fd = open(resource, flags | O_CLOEXEC, 0600);
+    if (file.fd < 0) papplDeviceError(device, "Unable to open '%s': %s", resource, std::strerror(errno));
+    return file.fd >= 0;
 }
 
 bool openDevice(pappl_device_t* device, const char* uri, const char* jobName) {
     auto file = std::make_unique<openFile>();
-    file->fd = openTarget(device, uri, jobName, file->createdPath);
-    if (file->fd < 0) return false;
+    file->jobName = jobName ? jobName : "";
+    if (!openTarget(device, uri, *file)) return false;
     papplDeviceSetData(device, file.release());
     return true;
 }
@@ -81,16 +88,20 @@ bool openDevice(pappl_device_t* device, const char* uri, const char* jobName) {
 void closeDevice(pappl_device_t* device) {
     const std::unique_ptr<openFile> file(fileOf(device));
     papplDeviceSetData(device, nullptr);
-    if (!file || file->fd < 0) return;
-    close(file->fd);
-    // A job that sent nothing (refused before its first page) leaves no file.
-    if (!file->written && !file->createdPath.empty()) unlink(file->createdPath.c_str());
+    if (file && file->fd >= 0) close(file->fd);
 }
 
 ssize_t writeDevice(pappl_device_t* device, const void* buffer, size_t bytes) {
     openFile* file = fileOf(device);
-    if (file == nullptr || file->fd < 0) return -1;
-    file->written = file->written || bytes > 0;
+    if (file == nullptr) return -1;
+    if (file->fd < 0) {
+        std::string path;
+        file->fd = createUniqueFile(file->folder, file->jobName, file->extension, path);
+        if (file->fd < 0) {
+            papplDeviceError(device, "Unable to create '%s': %s", path.c_str(), std::strerror(errno));
+            return -1;
+        }
+    }
     const auto* data = static_cast<const char*>(buffer);
     size_t done = 0;
     while (done < bytes) {
@@ -106,6 +117,11 @@ ssize_t writeDevice(pappl_device_t* device, const void* buffer, size_t bytes) {
 }
 
 }  // namespace
+
+bool jobOwnsDevice(pappl_printer_t* printer) {
+    const char* uri = papplPrinterGetDeviceURI(printer);
+    return uri != nullptr && std::strncmp(uri, "file:", 5) == 0;
+}
 
 void addDeviceSchemes() {
     papplDeviceAddScheme("file", PAPPL_DEVTYPE_FILE, nullptr, openDevice, closeDevice, nullptr,

@@ -8,7 +8,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "app/abortedJobs.h"
 #include "app/addPrinterPage.h"
 #include "app/corvaneDriver.h"
 #include "app/fileDevice.h"
@@ -106,7 +105,6 @@ pappl_system_t* createSystem(int num_options, cups_option_t* options, void* cont
                                  driverForDevice, printerCreated, describeDriver, &app);
     papplSystemAddMIMEFilter(system, "application/pdf", "image/pwg-raster", printPdf, nullptr);
     addImageFilters(system);
-    papplSystemAddTimerCallback(system, 0, 1, explainAbortedJobs, nullptr);
     // Decoded images are held whole in memory: at most 256 MiB each.
     papplSystemSetMaxImageSize(system, 256u << 20, 16384, 16384);
     addPrinterPage(system);
