@@ -26,8 +26,9 @@ constexpr std::array<const char*, 19> mediaNames = {
     "custom_max_12x18in",
 };
 
-constexpr std::array<const char*, 9> sources = {
-    "auto", "tray-1", "tray-2", "tray-3", "tray-4", "tray-5", "manual", "by-pass-tray", "envelope"};
+// PAPPL adds "auto" (the printer picks the tray) itself.
+constexpr std::array<const char*, 8> sources = {
+    "tray-1", "tray-2", "tray-3", "tray-4", "tray-5", "manual", "by-pass-tray", "envelope"};
 
 constexpr std::array<const char*, 10> mediaTypes = {
     "auto",      "stationery", "bond",  "transparency", "cardstock",

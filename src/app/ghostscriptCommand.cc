@@ -20,8 +20,6 @@ std::vector<std::string> ghostscriptCommand(const renderRequest& request) {
         // A damaged document stops with an error instead of printing what
         // Ghostscript could recover.
         "-dPDFSTOPONERROR",
-        // Error reports go to standard error, not into the page stream.
-        "-sstdout=%stderr",
         "-sDEVICE=pwgraster", "-r600", "-dcupsBitsPerColor=8",
         // cupsColorSpace 19 is sRGB, 18 is gray (sGray).
         request.gray ? "-dcupsColorSpace=18" : "-dcupsColorSpace=19",
@@ -31,6 +29,9 @@ std::vector<std::string> ghostscriptCommand(const renderRequest& request) {
     };
     if (request.firstPage) command.push_back("-dFirstPage=" + std::to_string(*request.firstPage));
     if (request.lastPage) command.push_back("-dLastPage=" + std::to_string(*request.lastPage));
+    // Ghostscript's own messages (errors included) go to standard error, so
+    // that standard output carries nothing but the pages.
+    command.push_back("-sstdout=%stderr");
     command.push_back("-sOutputFile=%stdout");
     command.push_back("-f");
     command.push_back(request.file);

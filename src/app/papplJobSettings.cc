@@ -24,6 +24,20 @@ std::string vendorValue(pappl_job_t* job, const pappl_pr_options_t& options, con
     return value;
 }
 
+// The source the client asked for in "media-col", else the printer's
+// default source. PAPPL itself would pick a tray whose loaded paper matches
+// the job's size; the printer does that on its own when no source is sent.
+std::string requestedSource(pappl_job_t* job) {
+    if (ipp_attribute_t* attr = papplJobGetAttribute(job, "media-col")) {
+        ipp_t* col = ippGetCollection(attr, 0);
+        if (const char* source = ippGetString(ippFindAttribute(col, "media-source", IPP_TAG_ZERO), 0, nullptr))
+            return source;
+    }
+    pappl_pr_driver_data_t data{};
+    papplPrinterGetDriverData(papplJobGetPrinter(job), &data);
+    return data.media_default.source;
+}
+
 }  // namespace
 
 ippJobSettings settingsOfJob(pappl_job_t* job, const pappl_pr_options_t& options) {
@@ -31,7 +45,7 @@ ippJobSettings settingsOfJob(pappl_job_t* job, const pappl_pr_options_t& options
     settings.mediaWidth = options.media.size_width;
     settings.mediaLength = options.media.size_length;
     settings.mediaName = options.media.size_name;
-    settings.source = options.media.source;
+    settings.source = requestedSource(job);
     settings.type = options.media.type;
     settings.darkness = tonerDarknessLevel(vendorValue(job, options, tonerDarknessAttribute));
     const std::string save = vendorValue(job, options, tonerSaveAttribute);

@@ -7,7 +7,8 @@
 
 namespace corvane {
 
-// Media size, source and type from the job's media, the toner options from
+// Media size and type from the job's media, the source the client asked for
+// (or the printer's default source), the toner options from
 // the job's vendor attributes (or the printer's defaults), the job's name.
 ippJobSettings settingsOfJob(pappl_job_t* job, const pappl_pr_options_t& options);
 

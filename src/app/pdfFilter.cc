@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <algorithm>
 #include <climits>
 #include <memory>
 #include <string>
@@ -37,16 +38,18 @@ ssize_t readPipe(void* context, unsigned char* buffer, size_t length) {
 }
 
 // The line of Ghostscript's messages that says what went wrong: the first
-// one that is not progress ("INFO: ...").
+// one naming an error, else the first that is not a progress line.
 std::string errorLine(const std::string& text) {
+    std::string fallback;
     std::size_t start = 0;
     while (start < text.size()) {
-        const std::size_t end = std::min(text.find('\n', start), text.size());
+        const auto end = std::min(text.find('\n', start), text.size());
         const std::string line = text.substr(start, end - start);
-        if (!line.empty() && line.rfind("INFO:", 0) != 0) return line;
         start = end + 1;
+        if (line.find("rror") != std::string::npos) return line;
+        if (fallback.empty() && !line.empty() && !line.starts_with("INFO:")) fallback = line;
     }
-    return "Ghostscript stopped with an error.";
+    return fallback.empty() ? "Ghostscript stopped with an error." : fallback;
 }
 
 // One PDF job: each copy is rendered by its own Ghostscript run, and each
@@ -103,6 +106,8 @@ bool pdfJob::print() {
     for (int copy = 0; printed && copy < std::max(options->copies, 1) && !canceled(); ++copy)
         printed = renderCopy(request);
     const bool ended = driver.rendjob_cb(job, options.get(), device);
+    // The page count is known only now, as for streamed raster jobs.
+    papplJobSetImpressions(job, static_cast<int>(pagesPrinted));
     return printed && ended;
 }
 

@@ -53,6 +53,17 @@ pappl_soptions_t serverOptions(const char* value) {
     return options;
 }
 
+// English labels of the toner options in the web interface.
+constexpr const char* englishStrings =
+    "\"toner-darkness\" = \"Toner Darkness\";\n"
+    "\"toner-darkness.auto\" = \"Printer Setting\";\n"
+    "\"toner-darkness.lightest\" = \"1 (Lightest)\";\n"
+    "\"toner-darkness.light\" = \"2\";\n"
+    "\"toner-darkness.medium\" = \"3\";\n"
+    "\"toner-darkness.dark\" = \"4\";\n"
+    "\"toner-darkness.darkest\" = \"5 (Darkest)\";\n"
+    "\"toner-save\" = \"Toner Saving (Economy Mode)\";\n";
+
 bool usableFolder(const std::string& path) {
     return access(path.c_str(), X_OK) == 0 || (errno == ENOENT && mkdir(path.c_str(), 0777) == 0);
 }
@@ -108,6 +119,7 @@ pappl_system_t* createSystem(int num_options, cups_option_t* options, void* cont
     // Decoded images are held whole in memory: at most 256 MiB each.
     papplSystemSetMaxImageSize(system, 256u << 20, 16384, 16384);
     addPrinterPage(system);
+    papplSystemAddStringsData(system, "/corvane-en.strings", "en", englishStrings);
     return system;
 }
 

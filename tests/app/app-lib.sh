@@ -18,18 +18,31 @@
 #   app_check_private_files                   state, spool, log and output files
 #                                             are the user's only; no document
 #                                             is left in the spool
-#   app_stop                                  stops the server, removes $APP_DIR
+#   app_stop                                  stops the server, removes $APP_DIR;
+#                                             fails when the server's output holds
+#                                             a sanitizer report (sanitizer builds)
 #
+# app_start watches the log for the listening line: extra options may raise
+# the log level (debug) but must not lower it below info or move the log.
 # After app_start: APP (the program), APP_PORT, APP_PID, APP_DIR, APP_LOG,
 # APP_URI (ipp://127.0.0.1:PORT). Client commands always name the server by
 # URI: the control socket of a root server is shared by every instance.
 
+# A port nothing listens on now; app_start retries if another process takes
+# it before the server does.
 app_free_port() {
-  python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'
+  local port
+  while :; do
+    port=$((20000 + RANDOM % 40000))
+    (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null || { echo "$port"; return; }
+  done
 }
 
 app_start() {
   local build=$1; shift
+  # In sanitizer builds, leaks of PAPPL's own main loop are not ours.
+  LSAN_OPTIONS="suppressions=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/lsan-pappl.supp:print_suppressions=0${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
+  export LSAN_OPTIONS
   APP="$(cd "$build" && pwd)/corvane-printer-app"
   APP_DIR=$(mktemp -d "${TMPDIR:-/tmp}/corvane-app.XXXXXX")
   # The server makes its spool folder itself (with its own mode).
@@ -46,10 +59,14 @@ app_start() {
       -o spool-directory="$APP_DIR/spool" -o log-file="$APP_LOG" -o log-level=info \
       "$@" >"$APP_DIR/server.out" 2>&1 &
     APP_PID=$!
+    # Ready when the server says it listens on the port (the port may have
+    # been taken by someone else meanwhile: then it says it cannot).
     local tries
     for tries in $(seq 100); do
       if ! kill -0 "$APP_PID" 2>/dev/null; then break; fi
-      if (exec 3<>"/dev/tcp/127.0.0.1/$APP_PORT") 2>/dev/null; then return 0; fi
+      if grep -q "Unable to create listener socket for '127.0.0.1:$APP_PORT'" "$APP_LOG" 2>/dev/null; then break; fi
+      if grep -q "Listening for connections on '127.0.0.1:$APP_PORT'" "$APP_LOG" 2>/dev/null &&
+         (exec 3<>"/dev/tcp/127.0.0.1/$APP_PORT") 2>/dev/null; then return 0; fi
       sleep 0.1
     done
     kill "$APP_PID" 2>/dev/null; wait "$APP_PID" 2>/dev/null
@@ -140,10 +157,17 @@ app_check_private_files() {
 }
 
 app_stop() {
+  local status=0
   if [ -n "${APP_PID:-}" ]; then
     kill "$APP_PID" 2>/dev/null
     wait "$APP_PID" 2>/dev/null
   fi
   APP_PID=
+  if [ -n "${APP_DIR:-}" ] && grep -q "Sanitizer" "$APP_DIR/server.out" 2>/dev/null; then
+    cat "$APP_DIR/server.out" >&2
+    status=1
+  fi
   if [ -n "${APP_DIR:-}" ] && [ -z "${APP_KEEP:-}" ]; then rm -rf "$APP_DIR"; fi
+  APP_DIR=
+  return $status
 }

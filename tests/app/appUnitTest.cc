@@ -1,16 +1,14 @@
 // Unit tests of the printer application's pure parts: the job settings
 // mapping onto the filter's ticket, the raster checks, the row fitting and
-// expansion, the Ghostscript command and the test page document.
+// expansion, and the test page document.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <variant>
 #include <vector>
 
-#include "app/ghostscriptCommand.h"
 #include "app/jobSettings.h"
 #include "app/pageFit.h"
 #include "app/rasterJob.h"
@@ -200,33 +198,6 @@ TEST(GrayRows, EachGrayByteBecomesThreeEqualBytes) {
     std::vector<std::uint8_t> rgb(9, 7);
     expandGrayRow(gray, rgb);
     EXPECT_EQ(rgb, (std::vector<std::uint8_t>{0, 0, 0, 0x80, 0x80, 0x80, 0xFF, 0xFF, 0xFF}));
-}
-
-TEST(GhostscriptCommand, RendersAt600DpiOnTheJobPaperAndStopsOnErrors) {
-    renderRequest request;
-    request.file = "/spool/job.pdf";
-    request.widthPwg = 21000;
-    request.lengthPwg = 29700;
-    const auto has = [](const std::vector<std::string>& command, const std::string& argument) {
-        return std::find(command.begin(), command.end(), argument) != command.end();
-    };
-    const auto colour = ghostscriptCommand(request);
-    EXPECT_EQ(colour.front(), "gs");
-    EXPECT_EQ(colour.back(), "/spool/job.pdf");
-    for (const char* argument : {"-r600", "-dPDFSTOPONERROR", "-sDEVICE=pwgraster", "-dcupsColorSpace=19",
-                                 "-dDEVICEWIDTHPOINTS=595.28", "-dDEVICEHEIGHTPOINTS=841.89",
-                                 "-sOutputFile=%stdout"})
-        EXPECT_TRUE(has(colour, argument)) << argument;
-    EXPECT_FALSE(std::any_of(colour.begin(), colour.end(),
-                             [](const std::string& a) { return a.starts_with("-dFirstPage"); }));
-
-    request.gray = true;
-    request.firstPage = 2;
-    request.lastPage = 3;
-    const auto gray = ghostscriptCommand(request);
-    EXPECT_TRUE(has(gray, "-dcupsColorSpace=18"));
-    EXPECT_TRUE(has(gray, "-dFirstPage=2"));
-    EXPECT_TRUE(has(gray, "-dLastPage=3"));
 }
 
 TEST(TestPageDocument, CrossReferencePointsAtEveryObject) {

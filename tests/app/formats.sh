@@ -62,3 +62,17 @@ if [ -e "$work/out/low-resolution.pcl" ]; then
   [ "${pages:-0}" = 0 ] || { echo "300 dpi raster printed $pages pages"; exit 1; }
 fi
 echo "300 dpi raster: refused ($message)"
+
+# A damaged PDF stops with Ghostscript's error in the job's message; what
+# was sent still ends as a whole printer job.
+head -c 1500 "$samples/sample.pdf" >"$work/damaged.pdf"
+id=$(app_submit corvane "$work/damaged.pdf" -t damaged)
+state=$(app_wait_job corvane "$id")
+[ "$state" = aborted ] || { echo "damaged PDF: $state"; exit 1; }
+message=$(app_job_attr corvane "$id" job-state-message)
+case $message in *"could not be rendered: Error"*) ;; *) echo "damaged PDF message: $message"; exit 1 ;; esac
+"$build/pclinspect" --check "$work/out/damaged.pcl" >/dev/null
+echo "damaged PDF: aborted ($message)"
+
+trap - EXIT
+app_stop

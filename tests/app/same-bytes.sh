@@ -45,7 +45,14 @@ cmp "$work/out/$(printf '%s' "$name" | LC_ALL=C tr '\200-\377' '_').pcl" "$work/
 grep -q "@PJL JOB NAME = \"$name\"" "$work/gray-filter.pcl"
 echo "gray job: same bytes as its RGB expansion; UTF-8 job name unchanged"
 
-# 3. Settings left to the printer: no source, type or toner commands.
+# 3. Settings left to the printer (none given, or auto): no source, type or
+# toner commands, although trays hold paper of the job's size.
+id=$(app_submit corvane "$work/color.pwg" -t "Defaults" -o media=na_letter_8.5x11in)
+state=$(app_wait_job corvane "$id")
+[ "$state" = completed ] || { echo "default job: $state"; exit 1; }
+"$build/rastertocorvane" 1 user title 1 "media=Letter com.apple.print.JobInfo.PMJobName=Defaults" \
+  <"$work/color.pwg" >"$work/default-filter.pcl"
+cmp "$work/out/Defaults.pcl" "$work/default-filter.pcl"
 id=$(app_submit corvane "$work/color.pwg" -t "Defaults" -o media=iso_a4_210x297mm -o media-source=auto -o media-type=auto)
 state=$(app_wait_job corvane "$id")
 [ "$state" = completed ] || { echo "default job: $state"; exit 1; }
@@ -53,3 +60,6 @@ state=$(app_wait_job corvane "$id")
   <"$work/color.pwg" >"$work/default-filter.pcl"
 cmp "$work/out/Defaults.pcl" "$work/default-filter.pcl"
 echo "job with printer defaults: same bytes"
+
+trap - EXIT
+app_stop
