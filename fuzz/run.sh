@@ -4,8 +4,8 @@
 #
 #   fuzz/run.sh [SECONDS_PER_HARNESS] [HARNESS...]
 #
-# SECONDS_PER_HARNESS defaults to 60; harnesses default to all three
-# (jobFuzzer optionsFuzzer compressFuzzer). BUILD_DIR (default build-fuzz)
+# SECONDS_PER_HARNESS defaults to 60; harnesses default to all four
+# (jobFuzzer optionsFuzzer compressFuzzer appFuzzer). BUILD_DIR (default build-fuzz)
 # and JOBS (default 2) can be set in the environment. New inputs found during
 # the run go to $BUILD_DIR/fuzz/corpus-<harness>, not into the source tree.
 # Exits non-zero if a harness finds a crash, leak, timeout or assertion; the
@@ -16,7 +16,7 @@ root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 seconds="${1:-60}"
 shift || true
 harnesses=("$@")
-[ ${#harnesses[@]} -eq 0 ] && harnesses=(jobFuzzer optionsFuzzer compressFuzzer)
+[ ${#harnesses[@]} -eq 0 ] && harnesses=(jobFuzzer optionsFuzzer compressFuzzer appFuzzer)
 build="${BUILD_DIR:-$root/build-fuzz}"
 jobs="${JOBS:-2}"
 

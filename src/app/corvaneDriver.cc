@@ -6,6 +6,7 @@
 #include <string>
 
 #include "app/driverCallbacks.h"
+#include "app/imageFilter.h"
 #include "app/testPage.h"
 #include "app/tonerOptions.h"
 
@@ -99,6 +100,8 @@ bool describeDriver(pappl_system_t*, const char* driver_name, const char*, const
     data->rendpage_cb = endPage;
     data->rendjob_cb = endJob;
     data->testpage_cb = writeTestPage;
+    data->printfile_cb = printRaw;
+    data->format = driverDocumentFormat;
 
     papplCopyString(data->make_and_model, driverDescription, sizeof data->make_and_model);
     data->ppm = 20;

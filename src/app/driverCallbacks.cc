@@ -1,60 +1,98 @@
 #include "app/driverCallbacks.h"
 
 #include <memory>
-#include <variant>
+#include <optional>
+#include <string>
 
+#include "app/deviceSink.h"
+#include "app/fileDevice.h"
 #include "app/papplJobSettings.h"
 #include "app/rasterJob.h"
 
 namespace corvane {
 namespace {
 
-rasterJob* jobState(pappl_job_t* job) { return static_cast<rasterJob*>(papplJobGetData(job)); }
+struct deviceCloser {
+    void operator()(pappl_device_t* device) const { papplDeviceClose(device); }
+};
+using ownedDevice = std::unique_ptr<pappl_device_t, deviceCloser>;
+
+// What a job keeps from its start to its end: the device it writes to (its
+// own one on a file:// printer, see jobOwnsDevice) and the encoder's state
+// over it.
+struct jobState {
+    jobState(ticketRef ticket, pappl_device_t* device, ownedDevice own)
+        : ownDevice(std::move(own)), sink(ownDevice ? ownDevice.get() : device), raster(std::move(ticket), sink) {}
+    ownedDevice ownDevice;
+    deviceSink sink;
+    rasterJob raster;
+};
+
+jobState* stateOf(pappl_job_t* job) { return static_cast<jobState*>(papplJobGetData(job)); }
+
+// Ends the job with the reason in its state message: the caller returns
+// false and PAPPL aborts the job.
+bool refuse(pappl_job_t* job, const std::string& reason, pappl_jreason_t jobReason) {
+    papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "%s", reason.c_str());
+    papplJobSetMessage(job, "%s", reason.c_str());
+    papplJobSetReasons(job, jobReason, PAPPL_JREASON_NONE);
+    return false;
+}
+
+bool reachable(pappl_job_t* job, const jobState& state) {
+    if (!state.sink.failed()) return true;
+    return refuse(job, "The printer stopped taking the print stream.", PAPPL_JREASON_ABORTED_BY_SYSTEM);
+}
 
 }  // namespace
 
 bool startJob(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* device) {
-    auto state = std::make_unique<rasterJob>(jobTicket(settingsOfJob(job, *options)), device);
-    state->begin();
+    pappl_printer_t* printer = papplJobGetPrinter(job);
+    ownedDevice own;
+    if (jobOwnsDevice(printer)) {
+        own.reset(papplDeviceOpen(papplPrinterGetDeviceURI(printer), papplJobGetName(job), papplLogDevice,
+                                  papplPrinterGetSystem(printer)));
+        if (!own) return refuse(job, "Unable to open the printer's device.", PAPPL_JREASON_ABORTED_BY_SYSTEM);
+    }
+    auto state = std::make_unique<jobState>(jobTicket(settingsOfJob(job, *options)), device, std::move(own));
+    state->raster.begin();
     papplJobSetData(job, state.release());
     return true;
 }
 
 bool startPage(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t*, unsigned) {
-    rasterJob* state = jobState(job);
+    jobState* state = stateOf(job);
     if (state == nullptr) return false;
-    const auto checked = checkRaster(options->header);
-    if (const auto* refusal = std::get_if<std::string>(&checked)) {
-        papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "%s", refusal->c_str());
-        papplJobSetMessage(job, "%s", refusal->c_str());
-        papplJobSetReasons(job, PAPPL_JREASON_DOCUMENT_UNPRINTABLE_ERROR, PAPPL_JREASON_NONE);
-        return false;
-    }
-    state->beginPage(std::get<acceptedRaster>(checked));
-    return state->printerReachable();
+    if (const auto refusal = state->raster.beginPage(options->header))
+        return refuse(job, *refusal, PAPPL_JREASON_DOCUMENT_UNPRINTABLE_ERROR);
+    return reachable(job, *state);
 }
 
 bool writeRow(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t*, unsigned,
               const unsigned char* line) {
-    rasterJob* state = jobState(job);
+    jobState* state = stateOf(job);
     if (state == nullptr) return false;
-    state->addRow({line, options->header.cupsBytesPerLine});
-    return state->printerReachable();
+    state->raster.addRow({line, options->header.cupsBytesPerLine});
+    return !state->sink.failed();
 }
 
 bool endPage(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t*, unsigned) {
-    rasterJob* state = jobState(job);
+    jobState* state = stateOf(job);
     if (state == nullptr) return false;
-    state->endPage();
-    return state->printerReachable();
+    // PAPPL reports a raster stream that stops inside a page as printed: the
+    // missing rows are the only sign of it.
+    const auto incomplete = state->raster.endPage();
+    if (incomplete && !papplJobIsCanceled(job))
+        return refuse(job, *incomplete, PAPPL_JREASON_DOCUMENT_FORMAT_ERROR);
+    return reachable(job, *state);
 }
 
 bool endJob(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t*) {
-    const std::unique_ptr<rasterJob> state(jobState(job));
+    const std::unique_ptr<jobState> state(stateOf(job));
     papplJobSetData(job, nullptr);
     if (!state) return false;
-    state->end();
-    if (!state->printerReachable()) {
+    state->raster.end();
+    if (state->sink.failed()) {
         papplJobSetMessage(job, "The printer stopped taking the print stream.");
         return false;
     }

@@ -1,5 +1,5 @@
 // PAPPL's raster callbacks for the "corvane" driver. Each job's state is a
-// rasterJob kept in the job's data from the job's start to its end.
+// device sink and rasterJob kept in the job's data from its start to its end.
 #pragma once
 
 #include <pappl/pappl.h>

@@ -1,5 +1,6 @@
 #include "app/pdfFilter.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <algorithm>
 #include <climits>
@@ -116,7 +117,13 @@ bool pdfJob::renderCopy(const renderRequest& request) {
         return refuse("Unable to start Ghostscript (gs).", PAPPL_JREASON_ABORTED_BY_SYSTEM);
     int fd = ghostscript.output();
     rasterStream raster(cupsRasterOpenIO(readPipe, &fd, CUPS_RASTER_READ));
-    if (!raster) return refuse("Unable to read Ghostscript's pages.", PAPPL_JREASON_ABORTED_BY_SYSTEM);
+    if (!raster) {
+        // Nothing rendered: usually a document Ghostscript refused at once.
+        if (ghostscript.wait() != 0)
+            return refuse("The PDF document could not be rendered: " + errorLine(ghostscript.errorText()),
+                          PAPPL_JREASON_DOCUMENT_FORMAT_ERROR);
+        return refuse("Unable to read Ghostscript's pages.", PAPPL_JREASON_ABORTED_BY_SYSTEM);
+    }
 
     cups_page_header2_t rendered;
     while (!canceled() && cupsRasterReadHeader2(raster.get(), &rendered)) {

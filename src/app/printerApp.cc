@@ -10,6 +10,8 @@
 
 #include "app/addPrinterPage.h"
 #include "app/corvaneDriver.h"
+#include "app/fileDevice.h"
+#include "app/imageFilter.h"
 #include "app/pdfFilter.h"
 
 namespace corvane {
@@ -71,6 +73,10 @@ std::string defaultSpoolDirectory() {
 
 pappl_system_t* createSystem(int num_options, cups_option_t* options, void* context) {
     auto& app = *static_cast<printerApp*>(context);
+    // Print jobs are private: spool, state, log and output files are the
+    // user's alone (PAPPL creates them 0666 / 0777 less the umask).
+    umask(S_IRWXG | S_IRWXO);
+    addDeviceSchemes();
     const auto option = [&](const char* name) { return cupsGetOption(name, num_options, options); };
 
     int port = 0;
@@ -98,6 +104,9 @@ pappl_system_t* createSystem(int num_options, cups_option_t* options, void* cont
     papplSystemSetPrinterDrivers(system, static_cast<int>(app.drivers.size()), app.drivers.data(),
                                  driverForDevice, printerCreated, describeDriver, &app);
     papplSystemAddMIMEFilter(system, "application/pdf", "image/pwg-raster", printPdf, nullptr);
+    addImageFilters(system);
+    // Decoded images are held whole in memory: at most 256 MiB each.
+    papplSystemSetMaxImageSize(system, 256u << 20, 16384, 16384);
     addPrinterPage(system);
     // No strings resource: with one, PAPPL 1.3.1 adds printer-strings-
     // languages-supported to the printer's own attributes on every

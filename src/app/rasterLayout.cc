@@ -1,6 +1,7 @@
 #include "app/rasterLayout.h"
 
 #include <cstdio>
+#include <cstring>
 
 namespace corvane {
 namespace {
@@ -17,6 +18,16 @@ std::string sentence(const char* format, unsigned a, unsigned b) {
     return text;
 }
 
+// An enum field as the stream carries it: any number, which the enum type
+// itself may not hold (loading such a value is undefined).
+template <typename Enum>
+unsigned rawValue(const Enum& field) {
+    static_assert(sizeof(Enum) == sizeof(unsigned));
+    unsigned value;
+    std::memcpy(&value, &field, sizeof value);
+    return value;
+}
+
 }  // namespace
 
 std::variant<acceptedRaster, std::string> checkRaster(const cups_page_header2_t& header) {
@@ -25,17 +36,16 @@ std::variant<acceptedRaster, std::string> checkRaster(const cups_page_header2_t&
                         header.HWResolution[0], header.HWResolution[1]);
 
     pixelLayout layout;
-    const bool chunky8 = header.cupsBitsPerColor == 8 && header.cupsColorOrder == CUPS_ORDER_CHUNKED;
-    if (chunky8 && header.cupsBitsPerPixel == 24 &&
-        (header.cupsColorSpace == CUPS_CSPACE_SRGB || header.cupsColorSpace == CUPS_CSPACE_RGB))
+    const unsigned colourSpace = rawValue(header.cupsColorSpace);
+    const bool chunky8 = header.cupsBitsPerColor == 8 && rawValue(header.cupsColorOrder) == CUPS_ORDER_CHUNKED;
+    if (chunky8 && header.cupsBitsPerPixel == 24 && (colourSpace == CUPS_CSPACE_SRGB || colourSpace == CUPS_CSPACE_RGB))
         layout = pixelLayout::rgb24;
-    else if (chunky8 && header.cupsBitsPerPixel == 8 &&
-             (header.cupsColorSpace == CUPS_CSPACE_SW || header.cupsColorSpace == CUPS_CSPACE_W))
+    else if (chunky8 && header.cupsBitsPerPixel == 8 && (colourSpace == CUPS_CSPACE_SW || colourSpace == CUPS_CSPACE_W))
         layout = pixelLayout::gray8;
     else
         return sentence("Unsupported raster colour layout (colour space %u, %u bits a pixel): "
                         "the printer takes 8-bit sRGB or gray.",
-                        header.cupsColorSpace, header.cupsBitsPerPixel);
+                        colourSpace, header.cupsBitsPerPixel);
 
     const std::uint32_t bytesPerPixel = layout == pixelLayout::rgb24 ? 3 : 1;
     if (header.cupsWidth == 0 || header.cupsHeight == 0 || header.cupsWidth > maxWidth ||

@@ -8,6 +8,17 @@
 #   app_wait_job NAME JOB_ID [SECONDS]        waits for the job's end, prints its state
 #   app_job_attr NAME JOB_ID ATTRIBUTE        one job attribute's value (ipptool)
 #   app_restart [-o name=value ...]           the server again, same port and state
+#   app_print NAME FILE FORMAT [JOB_NAME [MEDIA]]
+#                                             Print-Job through ipptool with that
+#                                             document format, no job-name when
+#                                             JOB_NAME is empty; retries on
+#                                             server-error-busy; prints the job id
+#   app_make_documents SAMPLES_DIR            $APP_DIR/docs/: a6.pwg (two A6 pages,
+#                                             sRGB 600 dpi), page.jpg, page.png
+#                                             (one page each), sample.pdf (3 pages)
+#   app_check_private_files                   state, spool, log and output files
+#                                             are the user's only; no document
+#                                             is left in the spool
 #   app_stop                                  stops the server, removes $APP_DIR;
 #                                             fails when the server's output holds
 #                                             a sanitizer report (sanitizer builds)
@@ -37,7 +48,8 @@ app_start() {
   export LSAN_OPTIONS
   APP="$(cd "$build" && pwd)/corvane-printer-app"
   APP_DIR=$(mktemp -d "${TMPDIR:-/tmp}/corvane-app.XXXXXX")
-  mkdir -p "$APP_DIR/spool" "$APP_DIR/out"
+  # The server makes its spool folder itself (with its own mode).
+  mkdir -p "$APP_DIR/out"
   APP_LOG="$APP_DIR/server.log"
   local attempt
   for attempt in 1 2 3; do
@@ -111,6 +123,56 @@ app_job_attr() {
   printf '{ OPERATION Get-Job-Attributes\n GROUP operation-attributes-tag\n ATTR charset attributes-charset utf-8\n ATTR naturalLanguage attributes-natural-language en\n ATTR uri printer-uri $uri\n ATTR integer job-id %s\n ATTR name requesting-user-name $user\n ATTR keyword requested-attributes %s\n DISPLAY %s\n}\n' \
     "$id" "$attr" "$attr" >"$test"
   ipptool -c "$APP_URI/ipp/print/$name" "$test" | tail -n +2
+}
+
+app_print() {
+  local name=$1 file=$2 format=$3 jobname=${4:-} media=${5:-na_letter_8.5x11in}
+  local test="$APP_DIR/print-job${jobname:+-named}.test" out id tries
+  if [ ! -e "$test" ]; then
+    local draft
+    draft=$(mktemp "$APP_DIR/draft.XXXXXX")
+    { printf '{\n OPERATION Print-Job\n GROUP operation-attributes-tag\n'
+      printf ' ATTR charset attributes-charset utf-8\n ATTR naturalLanguage attributes-natural-language en\n'
+      printf ' ATTR uri printer-uri $uri\n ATTR name requesting-user-name $user\n'
+      printf ' ATTR mimeMediaType document-format $filetype\n'
+      if [ -n "$jobname" ]; then printf ' ATTR name job-name $jobname\n'; fi
+      printf ' GROUP job-attributes-tag\n ATTR keyword media $media\n FILE $filename\n'
+      printf ' STATUS successful-ok\n DISPLAY job-id\n}\n'; } >"$draft"
+    mv "$draft" "$test"
+  fi
+  for tries in $(seq 300); do
+    if out=$(ipptool -c -d filetype="$format" -d jobname="$jobname" -d media="$media" -f "$file" \
+      "$APP_URI/ipp/print/$name" "$test" 2>&1); then
+      printf '%s\n' "$out" | grep -E '^[0-9]+$' | tail -1
+      return 0
+    fi
+    # server-error-busy: another raster job is printing; try again as IPP
+    # clients do. Any other refusal ends here.
+    case $out in *"Currently printing another job"*) sleep 0.1 ;; *) echo "app_print: $out" >&2; return 1 ;; esac
+  done
+  echo "app_print: the printer stayed busy" >&2
+  return 1
+}
+
+app_make_documents() {
+  local samples=$1 docs="$APP_DIR/docs"
+  mkdir -p "$docs"
+  local gs_run=(gs -q -dSAFER -dBATCH -dNOPAUSE)
+  "${gs_run[@]}" -sDEVICE=pwgraster -r600 -dcupsColorSpace=19 -dcupsBitsPerColor=8 \
+    -dDEVICEWIDTHPOINTS=297.64 -dDEVICEHEIGHTPOINTS=419.53 -dFIXEDMEDIA -dPDFFitPage -dLastPage=2 \
+    -sOutputFile="$docs/a6.pwg" "$samples/sample.pdf" 2>/dev/null
+  "${gs_run[@]}" -sDEVICE=jpeg -r40 -dLastPage=1 -sOutputFile="$docs/page.jpg" "$samples/sample.pdf" 2>/dev/null
+  "${gs_run[@]}" -sDEVICE=png16m -r40 -dLastPage=1 -sOutputFile="$docs/page.png" "$samples/sample.pdf" 2>/dev/null
+  cp "$samples/sample.pdf" "$docs/sample.pdf"
+}
+
+app_check_private_files() {
+  local bad
+  bad=$(find "$APP_DIR/spool" "$APP_DIR"/*.state "$APP_LOG" "$APP_DIR/out" -mindepth 0 \
+    \( -type d ! -perm 700 ! -path "$APP_DIR/out" -o -type f ! -perm 600 \) -printf '%m %p\n')
+  if [ -n "$bad" ]; then echo "readable by others:"; echo "$bad"; return 1; fi
+  bad=$(find "$APP_DIR/spool" -type f)
+  if [ -n "$bad" ]; then echo "documents left in the spool:"; echo "$bad"; return 1; fi
 }
 
 app_stop() {

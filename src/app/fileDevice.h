@@ -1,0 +1,26 @@
+// The file:// device, registered in place of PAPPL's: for a folder
+// (file:///dir?ext=pcl) each job writes a new file named after it
+// ("Untitled.pcl", "Untitled-2.pcl", ...), made at the job's first byte,
+// where PAPPL's would truncate the file of an earlier job of the same name; a regular file is appended to,
+// a character device (/dev/null) written to, as before. Files are created
+// readable by their owner only.
+#pragma once
+
+#include <pappl/pappl.h>
+
+namespace corvane {
+
+// Registers the scheme, then PAPPL's network and USB schemes. Must run
+// before anything opens or lists a device: PAPPL adds its own schemes only
+// while none is registered, and the first registration of a scheme wins.
+void addDeviceSchemes();
+
+// True for a file:// printer, whose jobs each write through a device of
+// their own (opened and closed by the driver) rather than PAPPL's. PAPPL
+// 1.3.1 shares one device between jobs that overlap (a streamed raster job
+// can start while another job is still running or ending) and closes and
+// frees it when either ends, under the other one's writes; a file device
+// it opens and closes without writing leaves no file.
+bool jobOwnsDevice(pappl_printer_t* printer);
+
+}  // namespace corvane

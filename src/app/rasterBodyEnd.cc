@@ -1,0 +1,32 @@
+// PAPPL 1.3.1 reads a streamed raster job straight from the request with
+// cupsRasterOpenIO(httpRead2, http). When the raster stops inside a page it
+// keeps reading the missing rows; once the request's chunked body is over
+// (the connection is then in HTTP_STATE_POST_SEND) each such read waits for
+// another chunk header until libcups gives up after 60 seconds, so a
+// truncated job held the printer for a minute. This definition comes before
+// libcups' for PAPPL (the program's own symbol wins): it opens such streams
+// with a reader that says "no more data" once the body is over, and hands
+// every other stream to libcups unchanged.
+#include <dlfcn.h>
+
+#include <cups/raster.h>
+
+namespace {
+
+ssize_t readRequestBody(void* context, unsigned char* buffer, size_t length) {
+    auto* http = static_cast<http_t*>(context);
+    if (httpGetState(http) == HTTP_STATE_POST_SEND) return 0;
+    return httpRead2(http, reinterpret_cast<char*>(buffer), length);
+}
+
+using openFunction = cups_raster_t* (*)(cups_raster_iocb_t, void*, cups_mode_t);
+
+}  // namespace
+
+extern "C" cups_raster_t* cupsRasterOpenIO(cups_raster_iocb_t iocb, void* ctx, cups_mode_t mode) {
+    const auto libcupsOpen = reinterpret_cast<openFunction>(dlsym(RTLD_NEXT, "cupsRasterOpenIO"));
+    if (libcupsOpen == nullptr) return nullptr;
+    const auto requestReader = reinterpret_cast<cups_raster_iocb_t>(&httpRead2);
+    if (iocb == requestReader && mode == CUPS_RASTER_READ) return libcupsOpen(readRequestBody, ctx, mode);
+    return libcupsOpen(iocb, ctx, mode);
+}
