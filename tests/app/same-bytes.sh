@@ -58,7 +58,8 @@ state=$(app_wait_job corvane "$id")
 [ "$state" = completed ] || { echo "default job: $state"; exit 1; }
 "$build/rastertocorvane" 1 user title 1 "media=A4 com.apple.print.JobInfo.PMJobName=Defaults" \
   <"$work/color.pwg" >"$work/default-filter.pcl"
-cmp "$work/out/Defaults.pcl" "$work/default-filter.pcl"
+# A second job of the same name gets a file of its own.
+cmp "$work/out/Defaults-2.pcl" "$work/default-filter.pcl"
 echo "job with printer defaults: same bytes"
 
 trap - EXIT
