@@ -12,11 +12,10 @@
 namespace corvane {
 
 rasterInput::rasterInput(int fd) : fd(fd), buffer(bufferSize) {
-    // A pipe larger than the default 64 KiB lets the program before the
-    // filter run further ahead and the filter take several reads' worth
-    // without waiting: each read that frees room wakes the writer, and on
-    // this path that costs more than the copy. Not a pipe, or over the
-    // user's pipe limit: nothing changes.
+    // A pipe larger than the default 64 KiB holds several of the filter's
+    // reads, so the program before the filter can write ahead and each read
+    // finds a full piece. Not a pipe, or over the user's pipe limit: the
+    // call fails and nothing changes.
     ::fcntl(fd, F_SETPIPE_SZ, pipeSize);
     stream = cupsRasterOpenIO(readBytes, this, CUPS_RASTER_READ);
 }
