@@ -90,9 +90,7 @@ constexpr std::array<std::uint8_t, 64> interleaveTable(int first) {
 struct vectorTables {
     std::array<std::uint8_t, 64> identity = byteIndexTable(0);
     std::array<std::uint8_t, 64> plusOne = byteIndexTable(1);
-    std::array<std::array<std::uint8_t, 64>, 6> down = {byteIndexTable(-1), byteIndexTable(-2),
-                                                        byteIndexTable(-4), byteIndexTable(-8),
-                                                        byteIndexTable(-16), byteIndexTable(-32)};
+    std::array<std::uint8_t, 64> minusOne = byteIndexTable(-1);
     std::array<std::array<std::uint8_t, 64>, 2> interleave = {interleaveTable(0),
                                                               interleaveTable(32)};
 };
@@ -102,10 +100,9 @@ CORVANE_VECTOR_TARGET __m512i load(const std::array<std::uint8_t, 64>& bytes) {
     return _mm512_loadu_si512(bytes.data());
 }
 
-// Every byte moved up by 1 << step places, zeros below.
-CORVANE_VECTOR_TARGET __m512i shiftUp(__m512i bytes, int step) {
-    return _mm512_maskz_permutexvar_epi8(~std::uint64_t{0} << (1 << step), load(tables.down[step]),
-                                         bytes);
+// Every byte moved up one place, zero below.
+CORVANE_VECTOR_TARGET __m512i shiftUpOne(__m512i bytes) {
+    return _mm512_maskz_permutexvar_epi8(~std::uint64_t{1}, load(tables.minusOne), bytes);
 }
 
 // All commands of one block at once with 64-byte vectors: each byte's
@@ -128,10 +125,10 @@ CORVANE_VECTOR_TARGET inline bool writeVectorBlock(const std::uint8_t* block,
                                     ~static_cast<std::uint64_t>(changedBefore);
     const std::uint64_t runEnds = changed & ~(changed >> 1);
     __m512i previousEnds = _mm512_maskz_compress_epi8(runEnds, load(tables.plusOne));
-    if (!(changedBefore && (changed & 1))) previousEnds = shiftUp(previousEnds, 0);
+    if (!(changedBefore && (changed & 1))) previousEnds = shiftUpOne(previousEnds);
     __m512i lastEnd = _mm512_maskz_expand_epi8(runStarts, previousEnds);
     lastEnd = _mm512_mask_mov_epi8(lastEnd, starts & ~runStarts, load(tables.identity));
-    // Offset: the unchanged bytes right before the byte.
+    // Offset at each start: the unchanged bytes right before it.
     __m512i command = _mm512_sub_epi8(load(tables.identity), lastEnd);
     const __m512i gap = _mm512_set1_epi8(static_cast<char>(std::min<std::size_t>(gapBefore, 64)));
     command = _mm512_mask_add_epi8(

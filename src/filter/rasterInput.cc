@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>
 
@@ -12,11 +11,6 @@
 namespace corvane {
 
 rasterInput::rasterInput(int fd) : fd(fd), buffer(bufferSize) {
-    // A pipe larger than the default 64 KiB holds several of the filter's
-    // reads, so the program before the filter can write ahead and each read
-    // finds a full piece. Not a pipe, or over the user's pipe limit: the
-    // call fails and nothing changes.
-    ::fcntl(fd, F_SETPIPE_SZ, pipeSize);
     stream = cupsRasterOpenIO(readBytes, this, CUPS_RASTER_READ);
 }
 

@@ -30,12 +30,8 @@ private:
     ssize_t readDescriptor(unsigned char* buffer, std::size_t length);
 
     // libcups asks for one row (or one header) per call; serving those from
-    // a larger buffer saves most of the system calls on a pipe. Each read
-    // from a full pipe wakes its writer (often a context switch), so 128 KiB
-    // reads cost half the wake-ups of 64 KiB ones; larger ones would cost
-    // memory the filter's 8 MiB does not leave.
-    static constexpr std::size_t bufferSize = 128 * 1024;
-    static constexpr int pipeSize = 1024 * 1024;
+    // a larger buffer saves most of the system calls on a pipe.
+    static constexpr std::size_t bufferSize = 64 * 1024;
 
     int fd;
     std::vector<std::uint8_t> buffer;
