@@ -90,9 +90,7 @@ constexpr std::array<std::uint8_t, 64> interleaveTable(int first) {
 struct vectorTables {
     std::array<std::uint8_t, 64> identity = byteIndexTable(0);
     std::array<std::uint8_t, 64> plusOne = byteIndexTable(1);
-    std::array<std::array<std::uint8_t, 64>, 6> down = {byteIndexTable(-1), byteIndexTable(-2),
-                                                        byteIndexTable(-4), byteIndexTable(-8),
-                                                        byteIndexTable(-16), byteIndexTable(-32)};
+    std::array<std::uint8_t, 64> minusOne = byteIndexTable(-1);
     std::array<std::array<std::uint8_t, 64>, 2> interleave = {interleaveTable(0),
                                                               interleaveTable(32)};
 };
@@ -102,10 +100,9 @@ CORVANE_VECTOR_TARGET __m512i load(const std::array<std::uint8_t, 64>& bytes) {
     return _mm512_loadu_si512(bytes.data());
 }
 
-// Every byte moved up by 1 << step places, zeros below.
-CORVANE_VECTOR_TARGET __m512i shiftUp(__m512i bytes, int step) {
-    return _mm512_maskz_permutexvar_epi8(~std::uint64_t{0} << (1 << step), load(tables.down[step]),
-                                         bytes);
+// Every byte moved up one place, zero below.
+CORVANE_VECTOR_TARGET __m512i shiftUpOne(__m512i bytes) {
+    return _mm512_maskz_permutexvar_epi8(~std::uint64_t{1}, load(tables.minusOne), bytes);
 }
 
 // All commands of one block at once with 64-byte vectors: each byte's
@@ -116,14 +113,22 @@ CORVANE_VECTOR_TARGET __m512i shiftUp(__m512i bytes, int step) {
 // the block (0 when that end lies inside the block).
 CORVANE_VECTOR_TARGET inline bool writeVectorBlock(const std::uint8_t* block,
                                                    std::uint64_t changed, std::uint64_t starts,
+                                                   bool changedBefore,
                                                    std::size_t gapBefore, std::uint8_t*& out,
                                                    const std::uint8_t*& encodedEnd) {
-    // End (index + 1) of the last changed byte before each byte, 0 for none.
-    __m512i lastEnd = _mm512_maskz_mov_epi8(changed, load(tables.plusOne));
-    for (int step = 0; step < 6; ++step)
-        lastEnd = _mm512_max_epu8(lastEnd, shiftUp(lastEnd, step));
-    lastEnd = shiftUp(lastEnd, 0);
-    // Offset: the unchanged bytes right before the byte.
+    // End (index + 1) of the last changed byte before each start, 0 for
+    // none. Inside a run that is the start itself; at a run's first byte it
+    // is the end of the run before, found by packing the run ends in order
+    // and spreading them over the run starts, one run behind (or none
+    // behind when the block begins inside a run, whose end comes first).
+    const std::uint64_t runStarts = starts & changed & ~(changed << 1) &
+                                    ~static_cast<std::uint64_t>(changedBefore);
+    const std::uint64_t runEnds = changed & ~(changed >> 1);
+    __m512i previousEnds = _mm512_maskz_compress_epi8(runEnds, load(tables.plusOne));
+    if (!(changedBefore && (changed & 1))) previousEnds = shiftUpOne(previousEnds);
+    __m512i lastEnd = _mm512_maskz_expand_epi8(runStarts, previousEnds);
+    lastEnd = _mm512_mask_mov_epi8(lastEnd, starts & ~runStarts, load(tables.identity));
+    // Offset at each start: the unchanged bytes right before it.
     __m512i command = _mm512_sub_epi8(load(tables.identity), lastEnd);
     const __m512i gap = _mm512_set1_epi8(static_cast<char>(std::min<std::size_t>(gapBefore, 64)));
     command = _mm512_mask_add_epi8(
@@ -229,12 +234,12 @@ public:
     // needs the step-by-step path.
 #if defined(CORVANE_VECTOR_BLOCKS)
     [[gnu::always_inline]] bool writeWide(const std::uint8_t* block, std::uint64_t changed,
-                                          std::uint64_t starts) {
+                                          std::uint64_t starts, bool changedBefore) {
         // Each half of the block stores 64 bytes, of which up to 64 count.
         if (outEnd - out < 192) return false;
         const std::size_t gapBefore =
             block > encodedEnd ? static_cast<std::size_t>(block - encodedEnd) : 0;
-        return writeVectorBlock(block, changed, starts, gapBefore, out, encodedEnd);
+        return writeVectorBlock(block, changed, starts, changedBefore, gapBefore, out, encodedEnd);
     }
 #endif
 
@@ -289,6 +294,7 @@ template <bool withVectors>
             changedBefore = false;
             continue;
         }
+        const bool changedBeforeBlock = changedBefore;
         const std::uint64_t starts = commandStarts(changed, changedBefore, carried);
         carried = starts >> step;
         changedBefore = (changed >> (step - 1)) & 1;
@@ -298,7 +304,8 @@ template <bool withVectors>
                 // Blocks with fewer than 4 commands are quicker step by step.
                 const std::uint64_t threeDropped =
                     dropLowest(dropLowest(dropLowest(blockStarts)));
-                if (threeDropped != 0 && writer.writeWide(target + base, changed, blockStarts))
+                if (threeDropped != 0 && writer.writeWide(target + base, changed, blockStarts,
+                                                        changedBeforeBlock))
                     continue;
             }
             writer.write<false>(target + base, changed, blockStarts);
