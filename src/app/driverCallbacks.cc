@@ -4,6 +4,7 @@
 #include <variant>
 
 #include "app/papplJobSettings.h"
+#include "app/printerGate.h"
 #include "app/rasterJob.h"
 
 namespace corvane {
@@ -14,7 +15,10 @@ rasterJob* jobState(pappl_job_t* job) { return static_cast<rasterJob*>(papplJobG
 }  // namespace
 
 bool startJob(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* device) {
-    auto state = std::make_unique<rasterJob>(jobTicket(settingsOfJob(job, *options)), device);
+    printerGates* gates = printerGates::of(job);
+    pappl_device_t* output = gates ? gates->enter(job, device) : device;
+    if (output == nullptr) return false;
+    auto state = std::make_unique<rasterJob>(jobTicket(settingsOfJob(job, *options)), output);
     state->begin();
     papplJobSetData(job, state.release());
     return true;
@@ -50,6 +54,7 @@ bool endPage(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t*, unsigned) {
 }
 
 bool endJob(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t*) {
+    const gateExit exit(job);  // after the job's last byte
     const std::unique_ptr<rasterJob> state(jobState(job));
     papplJobSetData(job, nullptr);
     if (!state) return false;
