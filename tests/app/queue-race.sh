@@ -16,7 +16,7 @@ command -v gs >/dev/null || { echo "SKIP: gs is not installed"; exit 77; }
 # shellcheck source=peer-lib.sh
 source "$(dirname "$0")/peer-lib.sh"
 
-rounds=4 clients=3 jobs_per_client=2
+rounds=6 clients=3 jobs_per_client=2
 sink_pid=
 cleanup() { [ -z "$sink_pid" ] || { kill "$sink_pid"; wait "$sink_pid"; } 2>/dev/null; app_stop; }
 trap cleanup EXIT
@@ -53,7 +53,7 @@ round() {  # round PRINTER ROUND DELAY
 }
 
 for printer in files net; do
-    for ((r = 1; r <= rounds; r++)); do round "$printer" "$r" "0.$((r * 2))"; done
+    for ((r = 1; r <= rounds; r++)); do round "$printer" "$r" "0.$((r * 15 / 10))"; done
 done
 check "every job ended" app_wait_idle files 120
 check "every job ended on the socket printer" app_wait_idle net 120
