@@ -7,10 +7,11 @@
 # itself causes, for the reasons listed below and no other. The suite's
 # printer is a socket:// one, as a network printer is, with a stand-in
 # (TCPSINK) that keeps each connection's bytes; every connection's stream
-# must decode (the suite cancels jobs and sends new ones while others
-# print, and no job's bytes may land inside another's). get-printer-attributes.test and
-# print-job-and-wait.test pass too, the latter on a file:// printer whose
-# job file must hold the document's pages.
+# must decode, with a job stream for every completed job (the suite cancels
+# jobs and sends new ones while others print, and no job's bytes may land
+# inside another's). get-printer-attributes.test and print-job-and-wait.test
+# pass too, the latter on a file:// printer whose job file must hold the
+# document's pages.
 # Usage: conformance.sh APP SAMPLE.pdf PCLINSPECT TCPSINK
 # Exits 77 (skipped) when ipptool, its suites or Ghostscript are missing.
 set -uo pipefail
