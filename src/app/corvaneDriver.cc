@@ -7,6 +7,7 @@
 
 #include "app/driverCallbacks.h"
 #include "app/imageFilter.h"
+#include "app/printerApp.h"
 #include "app/testPage.h"
 #include "app/tonerOptions.h"
 
@@ -91,8 +92,10 @@ ipp_t* driverAttributes() {
 }  // namespace
 
 bool describeDriver(pappl_system_t*, const char* driver_name, const char*, const char*,
-                    pappl_pr_driver_data_t* data, ipp_t** driver_attrs, void*) {
+                    pappl_pr_driver_data_t* data, ipp_t** driver_attrs, void* context) {
     if (driver_name == nullptr || std::strcmp(driver_name, driverName) != 0) return false;
+    // The gate each job of the printer passes (printerGate.h).
+    if (context != nullptr) data->extension = &static_cast<printerApp*>(context)->gates;
 
     data->rstartjob_cb = startJob;
     data->rstartpage_cb = startPage;

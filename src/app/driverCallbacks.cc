@@ -5,25 +5,18 @@
 #include <string>
 
 #include "app/deviceSink.h"
-#include "app/fileDevice.h"
 #include "app/papplJobSettings.h"
+#include "app/printerGate.h"
 #include "app/rasterJob.h"
 
 namespace corvane {
 namespace {
 
-struct deviceCloser {
-    void operator()(pappl_device_t* device) const { papplDeviceClose(device); }
-};
-using ownedDevice = std::unique_ptr<pappl_device_t, deviceCloser>;
-
-// What a job keeps from its start to its end: the device it writes to (its
-// own one on a file:// printer, see jobOwnsDevice) and the encoder's state
-// over it.
+// What a job keeps from its start to its end: the encoder's state over the
+// device the job writes to (its own one on a file:// printer: see
+// printerGates).
 struct jobState {
-    jobState(ticketRef ticket, pappl_device_t* device, ownedDevice own)
-        : ownDevice(std::move(own)), sink(ownDevice ? ownDevice.get() : device), raster(std::move(ticket), sink) {}
-    ownedDevice ownDevice;
+    jobState(ticketRef ticket, pappl_device_t* device) : sink(device), raster(std::move(ticket), sink) {}
     deviceSink sink;
     rasterJob raster;
 };
@@ -47,14 +40,10 @@ bool reachable(pappl_job_t* job, const jobState& state) {
 }  // namespace
 
 bool startJob(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* device) {
-    pappl_printer_t* printer = papplJobGetPrinter(job);
-    ownedDevice own;
-    if (jobOwnsDevice(printer)) {
-        own.reset(papplDeviceOpen(papplPrinterGetDeviceURI(printer), papplJobGetName(job), papplLogDevice,
-                                  papplPrinterGetSystem(printer)));
-        if (!own) return refuse(job, "Unable to open the printer's device.", PAPPL_JREASON_ABORTED_BY_SYSTEM);
-    }
-    auto state = std::make_unique<jobState>(jobTicket(settingsOfJob(job, *options)), device, std::move(own));
+    printerGates* gates = printerGates::of(job);
+    pappl_device_t* output = gates ? gates->enter(job, device) : device;
+    if (output == nullptr) return false;
+    auto state = std::make_unique<jobState>(jobTicket(settingsOfJob(job, *options)), output);
     state->raster.begin();
     papplJobSetData(job, state.release());
     return true;
@@ -88,6 +77,7 @@ bool endPage(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t*, unsigned) {
 }
 
 bool endJob(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t*) {
+    const gateExit exit(job);  // after the job's last byte
     const std::unique_ptr<jobState> state(stateOf(job));
     papplJobSetData(job, nullptr);
     if (!state) return false;

@@ -22,7 +22,7 @@ namespace corvane {
 namespace {
 
 // A folder's file is made at the job's first byte, so that a device PAPPL
-// opens and closes without writing (see jobOwnsDevice) leaves nothing.
+// opens and closes without writing leaves nothing.
 struct openFile {
     int fd = -1;
     std::string folder;  // empty for a regular file or character device
@@ -117,11 +117,6 @@ ssize_t writeDevice(pappl_device_t* device, const void* buffer, size_t bytes) {
 }
 
 }  // namespace
-
-bool jobOwnsDevice(pappl_printer_t* printer) {
-    const char* uri = papplPrinterGetDeviceURI(printer);
-    return uri != nullptr && std::strncmp(uri, "file:", 5) == 0;
-}
 
 void addDeviceSchemes() {
     papplDeviceAddScheme("file", PAPPL_DEVTYPE_FILE, nullptr, openDevice, closeDevice, nullptr,

@@ -15,12 +15,4 @@ namespace corvane {
 // while none is registered, and the first registration of a scheme wins.
 void addDeviceSchemes();
 
-// True for a file:// printer, whose jobs each write through a device of
-// their own (opened and closed by the driver) rather than PAPPL's. PAPPL
-// 1.3.1 shares one device between jobs that overlap (a streamed raster job
-// can start while another job is still running or ending) and closes and
-// frees it when either ends, under the other one's writes; a file device
-// it opens and closes without writing leaves no file.
-bool jobOwnsDevice(pappl_printer_t* printer);
-
 }  // namespace corvane

@@ -9,6 +9,7 @@
 
 #include "app/accessPolicy.h"
 #include "app/deviceMonitor.h"
+#include "app/printerGate.h"
 #include "app/serverKeeper.h"
 
 namespace corvane {
@@ -21,6 +22,8 @@ struct printerApp {
     // The server's state keeping and device watch (server only).
     std::unique_ptr<serverKeeper> keeper;
     std::unique_ptr<deviceMonitor> monitor;
+    // One job at a time on each printer (the driver data's extension).
+    printerGates gates;
 };
 
 // PAPPL's system callback: the system with PAPPL's standard server options

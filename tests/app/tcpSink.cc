@@ -1,7 +1,9 @@
 // A network printer stand-in for the app's tests: listens on a free port of
-// 127.0.0.1, prints the port number, then appends the bytes of every
-// connection, one connection after the other, to FILE. Runs until killed.
-// Usage: tcpSink FILE
+// 127.0.0.1, prints the port number, then takes one connection after the
+// other, as a network printer does: their bytes are appended to FILE, or
+// with -d each connection's bytes go to a file of its own, FOLDER/1.pcl,
+// FOLDER/2.pcl, ... Runs until killed.
+// Usage: tcpSink FILE | tcpSink -d FOLDER
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
@@ -10,6 +12,8 @@
 
 #include <array>
 #include <cstdio>
+#include <string>
+#include <string_view>
 #include <utility>
 
 namespace {
@@ -63,21 +67,26 @@ bool copyConnection(int connection, int output) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: tcpSink FILE\n");
+    const bool perConnection = argc == 3 && std::string_view(argv[1]) == "-d";
+    if (argc != 2 && !perConnection) {
+        std::fprintf(stderr, "usage: tcpSink FILE | tcpSink -d FOLDER\n");
         return 2;
     }
-    const fileDescriptor output(open(argv[1], O_WRONLY | O_CREAT | O_APPEND | O_TRUNC, 0644));
+    const fileDescriptor appended(perConnection ? -1 : open(argv[1], O_WRONLY | O_CREAT | O_APPEND | O_TRUNC, 0644));
     in_port_t port = 0;
     const fileDescriptor listener = listenOnLoopback(port);
-    if (!output.valid() || !listener.valid()) {
+    if ((!perConnection && !appended.valid()) || !listener.valid()) {
         std::perror("tcpSink");
         return 1;
     }
     std::printf("%u\n", static_cast<unsigned>(port));
     std::fflush(stdout);
-    for (;;) {
+    for (unsigned count = 1;; ++count) {
         const fileDescriptor connection(accept(listener.get(), nullptr, nullptr));
-        if (connection.valid() && !copyConnection(connection.get(), output.get())) return 1;
+        if (!connection.valid()) continue;
+        const std::string path = perConnection ? std::string(argv[2]) + "/" + std::to_string(count) + ".pcl" : "";
+        const fileDescriptor own(perConnection ? open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644) : -1);
+        const int output = perConnection ? own.get() : appended.get();
+        if (output < 0 || !copyConnection(connection.get(), output)) return 1;
     }
 }
