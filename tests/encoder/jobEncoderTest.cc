@@ -47,7 +47,6 @@ std::string expectedJob(const std::string& settings, const std::vector<std::stri
 TEST(JobEncoder, PjlHeaderFromTonerAndJobName) {
     const std::string normal3 = "@PJL SET DENSITY = 3\n@PJL SET ECONOMODE = OFF\n";
     const std::vector<std::tuple<optionMap, std::string, std::string, ticketText>> cases = {
-        {{}, "", "", ticketText::macRoman},
         {{{"TonerDarkness", "8"}, {jobName, "Report"}}, "Report", normal3, ticketText::macRoman},
         {{{"TonerDarkness", "3"}}, "", "@PJL SET DENSITY = 3\n@PJL SET ECONOMODE = ON\n", ticketText::macRoman},
         {{{"TonerDarkness", "PrinterS"}}, "", "", ticketText::macRoman},
