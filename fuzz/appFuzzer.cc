@@ -96,22 +96,11 @@ struct fixedPart {
     std::uint8_t rowsFed, pages, image, extraRows;
 };
 
+// A braced list reads its fields in order.
 fixedPart readFixed(reader& in) {
-    fixedPart f{};
-    f.flags = in.byte();
-    f.mediaWidth = static_cast<std::int32_t>(in.number(4));
-    f.mediaLength = static_cast<std::int32_t>(in.number(4));
-    f.width = in.number(2);
-    f.height = in.number(2) << std::min(in.byte() & 0x1F, 16);
-    f.bytesPerLineOffset = static_cast<std::int16_t>(in.number(2));
-    f.resolution = in.number(2);
-    f.colourSpace = in.byte();
-    f.bitsPerColour = in.byte();
-    f.rowsFed = in.byte();
-    f.pages = in.byte() % 3 + 1;
-    f.image = in.byte();
-    f.extraRows = in.byte();
-    return f;
+    return {in.byte(), static_cast<std::int32_t>(in.number(4)), static_cast<std::int32_t>(in.number(4)), in.number(2),
+            in.number(2) << std::min(in.byte() & 0x1F, 16), static_cast<std::int16_t>(in.number(2)), in.number(2),
+            in.byte(), in.byte(), in.byte(), static_cast<std::uint8_t>(in.byte() % 3 + 1), in.byte(), in.byte()};
 }
 
 cups_page_header2_t pageHeader(const fixedPart& f) {

@@ -16,6 +16,9 @@
 #   app_make_documents SAMPLES_DIR            $APP_DIR/docs/: a6.pwg (two A6 pages,
 #                                             sRGB 600 dpi), page.jpg, page.png
 #                                             (one page each), sample.pdf (3 pages)
+#   app_pages FILE                            the stream's pages, once it passes
+#                                             pclinspect --check
+#   ipp_request NAME OPERATION LINES          a small ipptool request file
 #   app_check_private_files                   state, spool, log and output files
 #                                             are the user's only; no document
 #                                             is left in the spool
@@ -118,29 +121,23 @@ app_wait_job() {
   return 1
 }
 
+# ipp_request NAME OPERATION LINES: a request file of OPERATION on the
+# printer, with LINES (printf %b escapes) after its operation attributes.
+ipp_request() {
+  local file=$APP_DIR/ipp/$1.test
+  [ -f "$file" ] || { mkdir -p "$APP_DIR/ipp" && printf '{\n OPERATION %s\n GROUP operation-attributes-tag\n ATTR charset attributes-charset utf-8\n ATTR naturalLanguage attributes-natural-language en\n ATTR uri printer-uri $uri\n ATTR name requesting-user-name $user\n%b\n STATUS successful-ok\n}\n' "$2" "$3" >"$file.$BASHPID" && mv "$file.$BASHPID" "$file"; }
+  echo "$file"
+}
+
 app_job_attr() {
-  local name=$1 id=$2 attr=$3 test
-  test=$(mktemp "$APP_DIR/get-job.XXXXXX.test")
-  printf '{ OPERATION Get-Job-Attributes\n GROUP operation-attributes-tag\n ATTR charset attributes-charset utf-8\n ATTR naturalLanguage attributes-natural-language en\n ATTR uri printer-uri $uri\n ATTR integer job-id %s\n ATTR name requesting-user-name $user\n ATTR keyword requested-attributes %s\n DISPLAY %s\n}\n' \
-    "$id" "$attr" "$attr" >"$test"
-  ipptool -c "$APP_URI/ipp/print/$name" "$test" | tail -n +2
+  ipptool -c -d id="$2" "$APP_URI/ipp/print/$1" "$(ipp_request "attr-$3" Get-Job-Attributes \
+    " ATTR integer job-id \$id\n ATTR keyword requested-attributes $3\n DISPLAY $3")" | tail -n +2
 }
 
 app_print() {
   local name=$1 file=$2 format=$3 jobname=${4:-} media=${5:-na_letter_8.5x11in}
-  local test="$APP_DIR/print-job${jobname:+-named}.test" out id tries
-  if [ ! -e "$test" ]; then
-    local draft
-    draft=$(mktemp "$APP_DIR/draft.XXXXXX")
-    { printf '{\n OPERATION Print-Job\n GROUP operation-attributes-tag\n'
-      printf ' ATTR charset attributes-charset utf-8\n ATTR naturalLanguage attributes-natural-language en\n'
-      printf ' ATTR uri printer-uri $uri\n ATTR name requesting-user-name $user\n'
-      printf ' ATTR mimeMediaType document-format $filetype\n'
-      if [ -n "$jobname" ]; then printf ' ATTR name job-name $jobname\n'; fi
-      printf ' GROUP job-attributes-tag\n ATTR keyword media $media\n FILE $filename\n'
-      printf ' STATUS successful-ok\n DISPLAY job-id\n}\n'; } >"$draft"
-    mv "$draft" "$test"
-  fi
+  local out tries test
+  test=$(ipp_request "print-job${jobname:+-named}" Print-Job " ATTR mimeMediaType document-format \$filetype\n${jobname:+ ATTR name job-name \$jobname\n} GROUP job-attributes-tag\n ATTR keyword media \$media\n FILE \$filename\n DISPLAY job-id")
   for tries in $(seq 300); do
     if out=$(ipptool -c -d filetype="$format" -d jobname="$jobname" -d media="$media" -f "$file" \
       "$APP_URI/ipp/print/$name" "$test" 2>&1); then
@@ -153,6 +150,12 @@ app_print() {
   done
   echo "app_print: the printer stayed busy" >&2
   return 1
+}
+
+# app_pages FILE: the stream's page count, once pclinspect --check passes.
+app_pages() {
+  "${APP%/*}/pclinspect" --check "$1" >/dev/null || { echo "$1: not a well-formed stream" >&2; return 1; }
+  "${APP%/*}/pclinspect" "$1" | awk '/^pages:/ { print $2 }'
 }
 
 app_make_documents() {

@@ -13,18 +13,8 @@ trap app_stop EXIT
 state="$APP_DIR/corvane-printer-app.state"
 printer=corvane
 app_add_printer "$printer" "file://$APP_DIR/out?ext=pcl"
-cat >"$APP_DIR/settings.test" <<'TEST'
-{ NAME "Settings" OPERATION Set-Printer-Attributes
-  GROUP operation-attributes-tag
-  ATTR charset attributes-charset utf-8
-  ATTR naturalLanguage attributes-natural-language en
-  ATTR uri printer-uri $uri
-  GROUP printer-attributes-tag
-  ATTR keyword print-color-mode-default monochrome
-  ATTR keyword media-ready iso_a4_210x297mm,na_letter_8.5x11in
-  STATUS successful-ok }
-TEST
-ipptool -t "$APP_URI/ipp/print/$printer" "$APP_DIR/settings.test" >/dev/null
+ipptool -t "$APP_URI/ipp/print/$printer" "$(ipp_request settings Set-Printer-Attributes ' GROUP printer-attributes-tag
+ ATTR keyword print-color-mode-default monochrome\n ATTR keyword media-ready iso_a4_210x297mm,na_letter_8.5x11in')" >/dev/null
 
 long=$(app_submit "$printer" "$samples/sample.pdf" -t long -o copies=20)
 second=$(app_submit "$printer" "$samples/sample.pdf" -t second)
@@ -54,18 +44,9 @@ done
 "$build/pclinspect" --check "$APP_DIR/out/third.pcl" >/dev/null
 
 # Get-Jobs passes and names each job once.
-cat >"$APP_DIR/get-jobs.test" <<'TEST'
-{ NAME "Get-Jobs" OPERATION Get-Jobs
-  GROUP operation-attributes-tag
-  ATTR charset attributes-charset utf-8
-  ATTR naturalLanguage attributes-natural-language en
-  ATTR uri printer-uri $uri
-  ATTR keyword which-jobs all
-  ATTR keyword requested-attributes job-id,job-uri,job-uuid
-  STATUS successful-ok
-  DISPLAY job-id DISPLAY job-uri DISPLAY job-uuid }
-TEST
-ipptool -tv "$APP_URI/ipp/print/$printer" "$APP_DIR/get-jobs.test" >"$APP_DIR/jobs.txt" ||
+jobs=$(ipp_request get-jobs Get-Jobs ' ATTR keyword which-jobs all\n ATTR keyword requested-attributes job-id,job-uri,job-uuid
+ DISPLAY job-id\n DISPLAY job-uri\n DISPLAY job-uuid')
+ipptool -tv "$APP_URI/ipp/print/$printer" "$jobs" >"$APP_DIR/jobs.txt" ||
   { cat "$APP_DIR/jobs.txt"; exit 1; }
 for attr in job-id job-uri job-uuid; do
   values=$(grep -E "^ +$attr \(" "$APP_DIR/jobs.txt" | sort)

@@ -65,8 +65,7 @@ curl -sf "http://127.0.0.1:$APP_PORT/$printer/" | grep -q "Cannot connect to 127
 start_listener "$received"
 [ "$(app_wait_job "$printer" "$first" 30)" = completed ] || { echo "job $first did not print"; exit 1; }
 [ "$(ls "$received")" = 1.pcl ] || { echo "connections: $(ls "$received")"; exit 1; }
-"$build/pclinspect" --check "$received/1.pcl" >/dev/null
-[ "$("$build/pclinspect" "$received/1.pcl" | awk '/^pages:/ { print $2 }')" = 3 ] || { echo "pages missing"; exit 1; }
+[ "$(app_pages "$received/1.pcl")" = 3 ] || { echo "pages missing"; exit 1; }
 wait_for 5 back_online ||
   { echo "still offline: $(printer_reasons)"; exit 1; }
 

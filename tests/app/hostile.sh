@@ -26,6 +26,15 @@ write("garbage.pwg", b"RaS2PwgRaster\0" + bytes(random.randrange(256) for _ in r
 million = pwg[:]
 million[4 + 376 : 4 + 380] = struct.pack(">I", 1000000)       # cupsHeight of page 1
 write("million.pwg", million)
+lowres = pwg[:]
+lowres[4 + 276 : 4 + 284] = struct.pack(">II", 300, 300)      # HWResolution of page 1
+write("lowres.pwg", lowres)
+cmyk = pwg[:]
+cmyk[4 + 400 : 4 + 404] = struct.pack(">I", 6)                 # cupsColorSpace of page 1: CMYK
+write("cmyk.pwg", cmyk)
+badrow = pwg[:]
+badrow[4 + 392 : 4 + 396] = struct.pack(">I", 2480 * 3 + 3)   # cupsBytesPerLine of page 1
+write("badrow.pwg", badrow)                                     # libcups refuses it first
 jpeg = read("page.jpg")
 i = 2                                                          # SOF: height and width
 while jpeg[i + 1] not in (0xC0, 0xC1, 0xC2):
@@ -45,6 +54,9 @@ cases=(
   "truncated.pwg image/pwg-raster ended early"
   "garbage.pwg image/pwg-raster Job aborted"
   "million.pwg image/pwg-raster page size"
+  "lowres.pwg image/pwg-raster 600 dpi"
+  "cmyk.pwg image/pwg-raster colour layout"
+  "badrow.pwg image/pwg-raster Job aborted"
   "huge.jpg image/jpeg too large"
   "truncated.jpg image/jpeg ends early"
   "truncated.png image/png ends early"

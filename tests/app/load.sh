@@ -49,11 +49,6 @@ echo "40 jobs completed in $((SECONDS - started)) s"
 count=$(find "$APP_DIR/out" -type f | wc -l)
 [ "$count" = 40 ] || { echo "$count output files for 40 jobs"; ls "$APP_DIR/out"; exit 1; }
 
-pages_of() {
-  "$build/pclinspect" --check "$1" >/dev/null || { echo "$1: not a well-formed stream" >&2; return 1; }
-  "$build/pclinspect" "$1" | awk '/^pages:/ { print $2 }'
-}
-
 # Named jobs: each file holds its own job's pages. Unnamed jobs ("Untitled",
 # "Untitled-2", ...): together the pages of the unnamed jobs.
 expected_unnamed=() got_unnamed=()
@@ -62,10 +57,10 @@ while read -r id kind name; do
     expected_unnamed+=("${pages[kind]}")
     continue
   fi
-  got=$(pages_of "$APP_DIR/out/$name.pcl")
+  got=$(app_pages "$APP_DIR/out/$name.pcl")
   [ "$got" = "${pages[kind]}" ] || { echo "$name: $got pages, expected ${pages[kind]}"; exit 1; }
 done <"$APP_DIR/jobs"
-for file in "$APP_DIR"/out/Untitled*.pcl; do got_unnamed+=("$(pages_of "$file")"); done
+for file in "$APP_DIR"/out/Untitled*.pcl; do got_unnamed+=("$(app_pages "$file")"); done
 expected=$(printf '%s\n' "${expected_unnamed[@]}" | sort | tr '\n' ' ')
 got=$(printf '%s\n' "${got_unnamed[@]}" | sort | tr '\n' ' ')
 [ "$expected" = "$got" ] || { echo "unnamed jobs: pages $got, expected $expected"; exit 1; }

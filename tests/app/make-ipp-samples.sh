@@ -28,12 +28,8 @@ gs_run() { gs -q -dSAFER -dBATCH -dNOPAUSE "$@" 2> >(grep -v "^INFO: " >&2); }
 # raster OUT TYPE WIDTH HEIGHT PDF [PAGE]: a 600 dpi PWG raster of PDF (one
 # PAGE of it when given) fitted to WIDTH x HEIGHT points.
 raster() {
-    local out=$1 type=$2 width=$3 height=$4 pdf=$5 page=${6:-} space
-    case $type in
-        sgray-8) space=18 ;;
-        srgb-8) space=19 ;;
-    esac
-    gs_run -sDEVICE=pwgraster -r600 -dcupsColorSpace=$space -dcupsBitsPerColor=8 \
+    local out=$1 type=$2 width=$3 height=$4 pdf=$5 page=${6:-}
+    gs_run -sDEVICE=pwgraster -r600 -dcupsColorSpace=$([ "$type" = sgray-8 ] && echo 18 || echo 19) -dcupsBitsPerColor=8 \
         -dDEVICEWIDTHPOINTS="$width" -dDEVICEHEIGHTPOINTS="$height" -dFIXEDMEDIA -dPDFFitPage \
         ${page:+-dFirstPage=$page -dLastPage=$page} -sOutputFile="$out" "$pdf"
 }
@@ -69,10 +65,3 @@ done >raster-recipes.txt
 export -f raster gs_run
 xargs -P 2 -L 1 bash -c 'raster "$@"' raster <raster-recipes.txt
 rm raster-recipes.txt
-
-# Every real raster must have come out.
-for type in sgray-8 srgb-8; do
-    for name in pwg-raster-samples-600dpi/$type/*.pwg; do
-        [ -s "$name" ] || { echo "$name was not made" >&2; exit 1; }
-    done
-done

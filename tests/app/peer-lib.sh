@@ -22,51 +22,10 @@ app_log_tail() {
     tail -n 30 "$APP_DIR/server.out" "$APP_LOG" >&2 2>/dev/null || true
 }
 
-# ipp_request NAME: the file of one of the small requests below.
-ipp_request() {
-    local file=$APP_DIR/ipp/$1.test
-    [ -f "$file" ] || { mkdir -p "$APP_DIR/ipp" && "ipp_request_$1" >"$file"; }
-    echo "$file"
-}
-
-ipp_request_printer_up() {
-    cat <<'TEST'
-{
-	NAME "Printer up for 2 s"
-	OPERATION Get-Printer-Attributes
-	GROUP operation-attributes-tag
-	ATTR charset attributes-charset utf-8
-	ATTR naturalLanguage attributes-natural-language en
-	ATTR uri printer-uri $uri
-	ATTR keyword requested-attributes printer-up-time
-	STATUS successful-ok
-	EXPECT printer-up-time WITH-VALUE >1
-}
-TEST
-}
-
-ipp_request_jobs() {
-    cat <<'TEST'
-{
-	NAME "Jobs"
-	OPERATION Get-Jobs
-	GROUP operation-attributes-tag
-	ATTR charset attributes-charset utf-8
-	ATTR naturalLanguage attributes-natural-language en
-	ATTR uri printer-uri $uri
-	ATTR keyword which-jobs $which
-	ATTR keyword requested-attributes job-id,job-state,job-name
-	STATUS successful-ok
-	DISPLAY job-id
-	DISPLAY job-state
-	DISPLAY job-name
-}
-TEST
-}
-
 app_wait_up() {
     local waited request
-    request=$(ipp_request printer_up)
+    request=$(ipp_request printer-up Get-Printer-Attributes \
+        ' ATTR keyword requested-attributes printer-up-time\n EXPECT printer-up-time WITH-VALUE >1')
     for ((waited = 0; waited < 100; waited++)); do
         ipptool -q -T 5 "$(app_printer_uri "$1")" "$request" 2>/dev/null && return 0
         sleep 0.1
@@ -78,7 +37,8 @@ app_wait_up() {
 
 # app_jobs NAME WHICH: "ID STATE NAME" lines for WHICH (completed, not-completed).
 app_jobs() {
-    ipptool -c -T 10 -d which="$2" "$(app_printer_uri "$1")" "$(ipp_request jobs)" | tail -n +2 | tr ',' ' '
+    ipptool -c -T 10 -d which="$2" "$(app_printer_uri "$1")" "$(ipp_request jobs Get-Jobs \
+        ' ATTR keyword which-jobs $which\n ATTR keyword requested-attributes job-id,job-state,job-name\n DISPLAY job-id\n DISPLAY job-state\n DISPLAY job-name')" | tail -n +2 | tr ',' ' '
 }
 
 app_wait_idle() {

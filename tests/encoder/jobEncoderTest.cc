@@ -47,10 +47,8 @@ std::string expectedJob(const std::string& settings, const std::vector<std::stri
 TEST(JobEncoder, PjlHeaderFromTonerAndJobName) {
     const std::string normal3 = "@PJL SET DENSITY = 3\n@PJL SET ECONOMODE = OFF\n";
     const std::vector<std::tuple<optionMap, std::string, std::string, ticketText>> cases = {
-        {{}, "", "", ticketText::macRoman},
         {{{"TonerDarkness", "8"}, {jobName, "Report"}}, "Report", normal3, ticketText::macRoman},
         {{{"TonerDarkness", "3"}}, "", "@PJL SET DENSITY = 3\n@PJL SET ECONOMODE = ON\n", ticketText::macRoman},
-        {{{"TonerDarkness", "06"}}, "", "@PJL SET DENSITY = 06\n@PJL SET ECONOMODE = ON\n", ticketText::macRoman},
         {{{"TonerDarkness", "PrinterS"}}, "", "", ticketText::macRoman},
         {{{jobName, "a\"b%s%d"}}, "a\"b%s%d", "", ticketText::macRoman},
         // CUPS option bytes are Mac OS Roman; IPP text is UTF-8 already.
@@ -64,15 +62,12 @@ TEST(JobEncoder, PjlHeaderFromTonerAndJobName) {
 
 TEST(JobEncoder, CopiesAndSourcesOverSixPages) {
     const auto all = [](const std::string& prefix) { return std::vector<std::string>(6, prefix); };
-    const std::string l3X = esc("&l3X"), tray1 = esc("&l1H"), tray2 = esc("&l4H"), tray3 = esc("&l5H"),
+    const std::string l3X = esc("&l3X"), tray1 = esc("&l1H"), tray3 = esc("&l5H"),
                       tray4 = esc("&l20H"), tray5 = esc("&l21H");
     const std::vector<std::tuple<const char*, optionMap, std::string, std::vector<std::string>>> cases = {
         {"uncollated, one source for the job",
          {{collate, "false"}, {copies, "2"}, {firstSource, "Tray1"}, {"InputSlot", "Tray1"}, {"media", "A4"}},
          esc("&l26A") + tray1, all(esc("&l2X") + tray1)},
-        {"collated copies of two pages",
-         {{collate, "true"}, {copies, "3"}, {lastPage, "2"}, {firstSource, "Tray2"}, {"InputSlot", "Tray1"}},
-         esc("&l1X"), {tray2, tray1, tray2, tray1, tray2, tray1}},
         {"collated copies of three pages", {{collate, "True"}, {lastPage, "3"}, {firstSource, "Tray3"}, {"InputSlot", "Tray4"}},
          "", {tray3, tray4, tray4, tray3, tray4, tray4}},
         {"collated without a copy length: one long copy",
@@ -100,14 +95,12 @@ TEST(JobEncoder, PaperSizesAndMediaTypes) {
         {{{"media", "ISOB5"}, {"MediaType", "Custom6"}}, esc("&l100A") + esc("&n14WdCustom Type 6"), false},
         {{{"media", "PrinterS"}, {"MediaType", "plain"}}, "", false},
         {{{"media", "Custom.612x792"}}, custom("8.50", "11.00"), false},
-        {{{"media", "612x792"}}, custom("8.50", "11.00"), false},
         {{{"media", "xyCustom.72x144x9"}}, custom("1.00", "2.00"), false},
         {{{"media", "Custom.1e3x7.2e1"}}, custom("13.89", "1.00"), false},
         {{{"media", "Custom.abcx-72"}}, custom("0.00", "-1.00"), false},
         {{{"media", "Custom.infxnan"}}, custom("0.00", "0.00"), false},
         {{{"media", "Custom.612x792Custom.612x792"}}, custom("0.00", "0.00"), false},
         {{{"media", "Custom.612X792"}}, "", true},
-        {{{"media", "Custom.612"}}, "", true},
         {{{"media", "Postcard"}}, "", true},
     };
     for (const auto& [options, settings, unusable] : cases) {

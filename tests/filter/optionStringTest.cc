@@ -55,8 +55,6 @@ TEST(PlatformOptions, FirstPageSourceFromInputSlotUnlessSent) {
 
 TEST(PlatformOptions, PwgNamesBecomeTheSizeOfTheSameDimensions) {
     const std::pair<const char*, const char*> cases[] = {
-        {"iso_a4_210x297mm", "A4"},
-        {"na_letter_8.5x11in", "Letter"},
         {"na_number-10_4.125x9.5in", "Comm10"},
         // B4 and B5 are the JIS sizes, ISOB5 the envelope.
         {"jis_b5_182x257mm", "B5"},

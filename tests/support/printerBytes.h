@@ -39,13 +39,10 @@ inline std::string pjlHeader(std::string_view jobName = "", std::string_view ton
 inline std::string jobPreamble(std::string_view settings = "") {
     return esc("*t600R") + esc("&u600D") + std::string(settings) + esc("&l0E");
 }
-// Page preamble of a 24-bit RGB raster (height, then width), before delta-row mode.
-inline std::string pageFrame(unsigned width, unsigned height, std::string_view pageCommands = "") {
-    return std::string(pageCommands) + esc("*p0Y") + esc("*p0P") + esc("*v6W") + bytes({0, 3, 0, 8, 8, 8}) +
-           esc("*r1A") + esc("*r" + std::to_string(height) + "t" + std::to_string(width) + "S");
-}
+// Page preamble of a 24-bit RGB raster (height, then width), then delta-row mode.
 inline std::string pageStart(unsigned width, unsigned height, std::string_view pageCommands = "") {
-    return pageFrame(width, height, pageCommands) + esc("*b3M");
+    return std::string(pageCommands) + esc("*p0Y") + esc("*p0P") + esc("*v6W") + bytes({0, 3, 0, 8, 8, 8}) +
+           esc("*r1A") + esc("*r" + std::to_string(height) + "t" + std::to_string(width) + "S") + esc("*b3M");
 }
 inline std::string pageEnd() { return esc("*rC") + esc("*v0O") + esc("*v0N") + esc("*l252O") + "\f"; }
 inline std::string jobEnd() { return esc("E") + std::string(uel); }

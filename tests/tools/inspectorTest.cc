@@ -1,5 +1,7 @@
 // pclinspect, the oracle of the filter tests: it rebuilds rows as a printer
-// would and finds each kind of broken stream.
+// would and finds each kind of broken stream. Blank rows, cursor moves,
+// unencoded rows and seed resets are decoded in the filter's round trips;
+// here are the inputs the filter never writes.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -26,18 +28,6 @@ TEST(Inspector, RebuildsRowsAsAPrinterWould) {
         rows expected;  // of the last page
     };
     const std::vector<decodeCase> cases = {
-        {"rows not sent are white", pageStart(2, 3) + pageEnd(), rows(3, whiteRow(6))},
-        {"a cursor move clears the seed row",
-         pageStart(2, 5) + transfer(bytes({0xA0, 1, 2, 3, 4, 5, 6})) + cursorTo(2) + transfer(bytes({0x00, 9})) +
-             cursorTo(4) + repeatRow() + pageEnd(),
-         {{1, 2, 3, 4, 5, 6}, whiteRow(6), {9, 0, 0, 0, 0, 0}, whiteRow(6), row(6, 0)}},
-        {"an unencoded row seeds the next delta row",
-         pageStart(2, 2) + unencoded(bytes({1, 2, 3, 4, 5, 6})) + transfer(bytes({0x05, 7})) + pageEnd(),
-         {{1, 2, 3, 4, 5, 6}, {1, 2, 3, 4, 5, 7}}},
-        {"every page starts from a zero seed row",
-         pageStart(2, 1) + transfer(bytes({0xA0, 1, 2, 3, 4, 5, 6})) + pageEnd() + pageStart(1, 2) + repeatRow() +
-             transfer(bytes({0x02, 8})) + pageEnd(),
-         {{0, 0, 0}, {0, 0, 8}}},
         {"escape and form feed bytes inside row data", pageStart(1, 1) + transfer(bytes({0x40, 0x1B, 0x0C, 0x1B})) + pageEnd(),
          {{0x1B, 0x0C, 0x1B}}},
     };
