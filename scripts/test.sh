@@ -6,13 +6,13 @@
 #      sanitized filter exits non-zero and its report lands on standard error,
 #      which the tests compare);
 #   4. as root: the Debian package built, installed with apt-get and used;
-#   5. each fuzz harness for a bounded time (FUZZ_SECONDS, default 60; 0 skips);
+#   5. each fuzz harness for a bounded time (FUZZ_SECONDS, default 30; 0 skips);
 #   6. the benchmark's quick form, as a check that it runs (timings not judged).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 JOBS="${JOBS:-2}"
-FUZZ_SECONDS="${FUZZ_SECONDS:-60}"
+FUZZ_SECONDS="${FUZZ_SECONDS:-30}"
 scripts/install-deps.sh
 
 echo "== 1. Release build and tests"
