@@ -1,5 +1,7 @@
 #include "app/deviceMonitor.h"
 
+#include "app/printerList.h"
+
 #include <csignal>
 #include <ctime>
 #include <filesystem>
@@ -69,7 +71,6 @@ std::string unreachableDeviceText(const std::string& deviceUri) {
 deviceMonitor::deviceMonitor(pappl_system_t* system)
     : system(system), worker([this](std::stop_token stop) { work(stop); }) {
     papplSystemAddTimerCallback(system, std::time(nullptr), 1, tick, this);
-    papplSystemSetEventCallback(system, jobEvent, this);
     // No SA_RESTART: the signal cuts the sleep short.
     struct sigaction wake {};
     wake.sa_handler = ignoreWake;
@@ -80,21 +81,23 @@ deviceMonitor::deviceMonitor(pappl_system_t* system)
 // PAPPL announces a job's move to processing from the thread that will
 // process it, and its end from that thread too; it holds the job's and the
 // printer's locks meanwhile, so only accessors without locks are used here.
-void deviceMonitor::jobEvent(pappl_system_t*, pappl_printer_t*, pappl_job_t* job, pappl_event_t event,
-                             void* context) {
+void deviceMonitor::jobEvent(pappl_job_t* job, pappl_event_t event) {
     if (job == nullptr) return;
-    auto& monitor = *static_cast<deviceMonitor*>(context);
     const auto id = jobKey(job);
     if ((event & PAPPL_EVENT_JOB_STATE_CHANGED) && papplJobGetState(job) == IPP_JSTATE_PROCESSING) {
-        const std::lock_guard lock(monitor.threadsMutex);
-        monitor.jobThreads[id] = pthread_self();
+        const std::lock_guard lock(threadsMutex);
+        jobThreads[id] = pthread_self();
         return;
     }
-    if (!(event & PAPPL_EVENT_JOB_COMPLETED)) return;
-    const std::lock_guard lock(monitor.threadsMutex);
-    if (const auto found = monitor.jobThreads.find(id);
-        found != monitor.jobThreads.end() && pthread_equal(found->second, pthread_self()))
-        monitor.jobThreads.erase(found);
+    if (event & PAPPL_EVENT_JOB_COMPLETED) threadEnds(job);
+}
+
+void deviceMonitor::threadEnds(pappl_job_t* job) {
+    const auto id = jobKey(job);
+    const std::lock_guard lock(threadsMutex);
+    if (const auto found = jobThreads.find(id);
+        found != jobThreads.end() && pthread_equal(found->second, pthread_self()))
+        jobThreads.erase(found);
 }
 
 // The thread is alive while it is listed: it removes itself before it ends,
@@ -130,10 +133,7 @@ void deviceMonitor::work(std::stop_token stop) {
             if (!asked.wait(lock, stop, [this] { return lookAsked; })) return;
             lookAsked = false;
         }
-        papplSystemIteratePrinters(
-            system,
-            [](pappl_printer_t* printer, void* monitor) { static_cast<deviceMonitor*>(monitor)->check(printer); },
-            this);
+        forEachPrinter(system, [this](pappl_printer_t* printer) { check(printer); });
     }
 }
 

@@ -31,13 +31,16 @@ public:
     deviceMonitor(const deviceMonitor&) = delete;
     deviceMonitor& operator=(const deviceMonitor&) = delete;
 
+    // Every PAPPL event: notes which thread runs each job.
+    void jobEvent(pappl_job_t* job, pappl_event_t event);
+    // The calling thread, which ran the job, ends without PAPPL's end of job.
+    void threadEnds(pappl_job_t* job);
+
 private:
     // The main loop's timer asks for a look each second; it never waits.
     static bool tick(pappl_system_t* system, void* monitor);
     void work(std::stop_token stop);
     void check(pappl_printer_t* printer);
-    // PAPPL's event callback: notes which thread runs each job.
-    static void jobEvent(pappl_system_t*, pappl_printer_t*, pappl_job_t* job, pappl_event_t event, void* monitor);
     void wakeJobThread(pappl_job_t* job);
 
     pappl_system_t* system;

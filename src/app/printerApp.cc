@@ -69,6 +69,13 @@ std::string defaultSpoolDirectory() {
     return std::string(papplGetTempDir()) + "/" + appName + std::to_string(getuid()) + ".d";
 }
 
+// PAPPL takes one event callback.
+void serverEvent(pappl_system_t*, pappl_printer_t*, pappl_job_t* job, pappl_event_t event, void* context) {
+    auto& app = *static_cast<printerApp*>(context);
+    app.monitor->jobEvent(job, event);
+    app.runs->observe(job, event);
+}
+
 }  // namespace
 
 pappl_system_t* createSystem(int num_options, cups_option_t* options, void* context) {
@@ -116,6 +123,12 @@ pappl_system_t* createSystem(int num_options, cups_option_t* options, void* cont
     if (app.listens) {
         app.keeper = std::make_unique<serverKeeper>(system, spoolDirectory);
         app.monitor = std::make_unique<deviceMonitor>(system);
+        const auto threadEnds = [monitor = app.monitor.get()](pappl_job_t* job) { monitor->threadEnds(job); };
+        app.gates.threadEnds = threadEnds;
+        app.runs = std::make_unique<jobRuns>(app.rasterStart, threadEnds);
+        for (const char* format : {"image/pwg-raster", "image/urf"})
+            papplSystemAddMIMEFilter(system, format, driverDocumentFormat, jobRuns::secondRun, app.runs.get());
+        papplSystemSetEventCallback(system, serverEvent, &app);
     }
     return system;
 }

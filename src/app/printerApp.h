@@ -9,6 +9,7 @@
 
 #include "app/accessPolicy.h"
 #include "app/deviceMonitor.h"
+#include "app/jobRuns.h"
 #include "app/printerGate.h"
 #include "app/serverKeeper.h"
 
@@ -22,6 +23,10 @@ struct printerApp {
     // The server's state keeping and device watch (server only).
     std::unique_ptr<serverKeeper> keeper;
     std::unique_ptr<deviceMonitor> monitor;
+    std::unique_ptr<jobRuns> runs;
+    // The first bytes of the raster request a thread read last (the
+    // program's own cupsRasterOpenIO keeps them).
+    jobRuns::rasterStartReader rasterStart = nullptr;
     // One job at a time on each printer (the driver data's extension).
     printerGates gates;
 };

@@ -93,6 +93,7 @@ void printerGates::endSecondRun(pappl_job_t* job, bool firstRunEnded, std::uniqu
     // this one would list the job twice, reset the printer's state and close
     // the device under the job printing now. The thread ends here instead;
     // it holds no lock of PAPPL's.
+    if (threadEnds) threadEnds(job);
     pthread_exit(nullptr);
 }
 

@@ -11,6 +11,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <deque>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -40,6 +41,9 @@ public:
 
     // The gates a printer's job passes: the driver data's extension.
     static printerGates* of(pappl_job_t* job);
+
+    // Told before a second run's thread ends.
+    std::function<void(pappl_job_t*)> threadEnds;
 
 private:
     struct deviceCloser {

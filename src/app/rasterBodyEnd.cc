@@ -6,17 +6,42 @@
 // truncated job held the printer for a minute. This definition comes before
 // libcups' for PAPPL (the program's own symbol wins): it opens such streams
 // with a reader that says "no more data" once the body is over, and hands
-// every other stream to libcups unchanged.
+// every other stream to libcups unchanged. It also keeps the stream's
+// first bytes, so that a job PAPPL aborts on them gets a reason.
+#include <algorithm>
+#include <array>
 #include <dlfcn.h>
 
 #include <cups/raster.h>
 
+#include "app/rasterStartCheck.h"
+#include "app/requestRaster.h"
+
 namespace {
 
+// A thread reads one request at a time; the stream's reader context lives
+// as long as the thread, so it outlives the raster stream.
+struct requestStream {
+    http_t* http = nullptr;
+    std::array<unsigned char, corvane::rasterStartSize> start{};
+    std::size_t kept = 0;
+};
+
+requestStream& threadStream() {
+    thread_local requestStream stream;
+    return stream;
+}
+
 ssize_t readRequestBody(void* context, unsigned char* buffer, size_t length) {
-    auto* http = static_cast<http_t*>(context);
-    if (httpGetState(http) == HTTP_STATE_POST_SEND) return 0;
-    return httpRead2(http, reinterpret_cast<char*>(buffer), length);
+    auto& stream = *static_cast<requestStream*>(context);
+    if (httpGetState(stream.http) == HTTP_STATE_POST_SEND) return 0;
+    const ssize_t got = httpRead2(stream.http, reinterpret_cast<char*>(buffer), length);
+    if (got > 0 && stream.kept < stream.start.size()) {
+        const std::size_t copied = std::min(static_cast<std::size_t>(got), stream.start.size() - stream.kept);
+        std::copy_n(buffer, copied, stream.start.begin() + static_cast<std::ptrdiff_t>(stream.kept));
+        stream.kept += copied;
+    }
+    return got;
 }
 
 using openFunction = cups_raster_t* (*)(cups_raster_iocb_t, void*, cups_mode_t);
@@ -27,6 +52,14 @@ extern "C" cups_raster_t* cupsRasterOpenIO(cups_raster_iocb_t iocb, void* ctx, c
     const auto libcupsOpen = reinterpret_cast<openFunction>(dlsym(RTLD_NEXT, "cupsRasterOpenIO"));
     if (libcupsOpen == nullptr) return nullptr;
     const auto requestReader = reinterpret_cast<cups_raster_iocb_t>(&httpRead2);
-    if (iocb == requestReader && mode == CUPS_RASTER_READ) return libcupsOpen(readRequestBody, ctx, mode);
-    return libcupsOpen(iocb, ctx, mode);
+    if (iocb != requestReader || mode != CUPS_RASTER_READ) return libcupsOpen(iocb, ctx, mode);
+    requestStream& stream = threadStream();
+    stream.http = static_cast<http_t*>(ctx);
+    stream.kept = 0;
+    return libcupsOpen(readRequestBody, &stream, mode);
+}
+
+std::span<const unsigned char> corvane::requestRasterStart() {
+    const requestStream& stream = threadStream();
+    return {stream.start.data(), stream.kept};
 }

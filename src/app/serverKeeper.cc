@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "app/printerList.h"
 #include "app/stateRepair.h"
 
 namespace corvane {
@@ -24,19 +25,9 @@ bool usableFolder(const std::string& path) {
     return access(path.c_str(), X_OK) == 0 || mkdir(path.c_str(), 0700) == 0;
 }
 
-void startIfQueued(pappl_printer_t* printer, void*) {
+void startIfQueued(pappl_printer_t* printer) {
     if (papplPrinterGetNumberOfActiveJobs(printer) > 0 && papplPrinterGetState(printer) == IPP_PSTATE_IDLE)
         papplPrinterResume(printer);
-}
-
-void holdBack(pappl_printer_t* printer, void*) { papplPrinterPause(printer); }
-
-void countPrinting(pappl_printer_t* printer, void* count) {
-    if (papplPrinterGetState(printer) == IPP_PSTATE_PROCESSING) ++*static_cast<int*>(count);
-}
-
-void countQueued(pappl_printer_t* printer, void* count) {
-    *static_cast<int*>(count) += papplPrinterGetNumberOfActiveJobs(printer);
 }
 
 }  // namespace
@@ -76,7 +67,11 @@ serverKeeper::serverKeeper(pappl_system_t* system, const std::string& spoolDirec
 }
 
 bool serverKeeper::save(pappl_system_t* system, void* context) {
-    return papplSystemSaveState(system, static_cast<serverKeeper*>(context)->stateFile.c_str());
+    bool saved = false;
+    withPrintersLocked(system, [&] {
+        saved = papplSystemSaveState(system, static_cast<serverKeeper*>(context)->stateFile.c_str());
+    });
+    return saved;
 }
 
 bool serverKeeper::tick(pappl_system_t*, void* context) {
@@ -94,22 +89,23 @@ bool serverKeeper::tick(pappl_system_t*, void* context) {
 }
 
 // PAPPL starts queued jobs only when a new job arrives or one ends.
-void serverKeeper::startRestoredJobs() { papplSystemIteratePrinters(system, startIfQueued, nullptr); }
+void serverKeeper::startRestoredJobs() { forEachPrinter(system, startIfQueued); }
 
 // Holds back queued jobs, gives the job being printed a moment to end, then
 // saves the state and leaves; PAPPL itself would wait for every queued job.
 void serverKeeper::stopWhenIdle() {
     if (stopDeadline == 0) {
         papplLog(system, PAPPL_LOGLEVEL_INFO, "Stopping; queued jobs are kept for the next start.");
-        papplSystemIteratePrinters(system, holdBack, nullptr);
+        forEachPrinter(system, papplPrinterPause);
         stopDeadline = std::time(nullptr) + stopGrace;
     }
-    int printing = 0;
-    papplSystemIteratePrinters(system, countPrinting, &printing);
+    int printing = 0, queued = 0;
+    forEachPrinter(system, [&](pappl_printer_t* printer) {
+        if (papplPrinterGetState(printer) == IPP_PSTATE_PROCESSING) ++printing;
+        queued += papplPrinterGetNumberOfActiveJobs(printer);
+    });
     if (printing > 0 && std::time(nullptr) < stopDeadline) return;
 
-    int queued = 0;
-    papplSystemIteratePrinters(system, countQueued, &queued);
     if (queued == 0) {
         papplSystemShutdown(system);  // PAPPL's own clean stop
         return;

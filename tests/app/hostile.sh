@@ -34,7 +34,7 @@ cmyk[4 + 400 : 4 + 404] = struct.pack(">I", 6)                 # cupsColorSpace 
 write("cmyk.pwg", cmyk)
 badrow = pwg[:]
 badrow[4 + 392 : 4 + 396] = struct.pack(">I", 2480 * 3 + 3)   # cupsBytesPerLine of page 1
-write("badrow.pwg", badrow)                                     # libcups refuses it first
+write("badrow.pwg", badrow)
 jpeg = read("page.jpg")
 i = 2                                                          # SOF: height and width
 while jpeg[i + 1] not in (0xC0, 0xC1, 0xC2):
@@ -52,11 +52,11 @@ EOF
 # document, format, part of the expected job-state-message
 cases=(
   "truncated.pwg image/pwg-raster ended early"
-  "garbage.pwg image/pwg-raster Job aborted"
+  "garbage.pwg image/pwg-raster page header is not valid"
   "million.pwg image/pwg-raster page size"
   "lowres.pwg image/pwg-raster 600 dpi"
   "cmyk.pwg image/pwg-raster colour layout"
-  "badrow.pwg image/pwg-raster Job aborted"
+  "badrow.pwg image/pwg-raster bytes per line"
   "huge.jpg image/jpeg too large"
   "truncated.jpg image/jpeg ends early"
   "truncated.png image/png ends early"
