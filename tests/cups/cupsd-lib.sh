@@ -15,19 +15,6 @@
 
 cupsd_log() { echo "cupsd: $*" >&2; }
 
-# A ServerBin folder that holds CUPS's own programs plus extra filters.
-cupsd_make_serverbin() {
-    local target=$1 system sub
-    shift
-    system=$(cups-config --serverbin)
-    mkdir -p "$target/filter"
-    for sub in "$system"/*; do [ "$(basename "$sub")" = filter ] || ln -s "$sub" "$target/"; done
-    for sub in "$system"/filter/*; do ln -s "$sub" "$target/filter/"; done
-    # Copies, not links: as root the daemon only runs filters owned by root
-    # that nobody else may write, wherever the build folder is.
-    for sub in "$@"; do install -m 0755 "$sub" "$target/filter/$(basename "$sub")"; done
-}
-
 cupsd_start() {
     local serverbin port attempt waited user_lines=""
     CUPSD_DIR=$(mktemp -d "${TMPDIR:-/tmp}/corvane-cupsd.XXXXXX")
@@ -35,8 +22,12 @@ cupsd_start() {
     chmod 0755 "$CUPSD_DIR"
     serverbin=$(cups-config --serverbin)
     if [ $# -gt 0 ]; then
+        # CUPS's own programs as links, the extra filters as copies: as root
+        # the daemon only runs filters owned by root that nobody else may
+        # write, wherever the build folder is.
+        cp -rs "$serverbin/." "$CUPSD_DIR/serverbin/"
         serverbin=$CUPSD_DIR/serverbin
-        cupsd_make_serverbin "$serverbin" "$@"
+        install -m 0755 "$@" "$serverbin/filter/"
     fi
     mkdir -p "$CUPSD_DIR"/{conf/ppd,spool/tmp,cache,state,log}
     if [ "$(id -u)" -eq 0 ]; then
@@ -98,11 +89,11 @@ CONF
 
 cupsd_stop_daemon() {
     [ -n "${CUPSD_PID:-}" ] || return 0
-    kill -TERM "$CUPSD_PID" 2>/dev/null
-    timeout 5 tail --pid="$CUPSD_PID" -f /dev/null 2>/dev/null || kill -KILL "$CUPSD_PID" 2>/dev/null
-    wait "$CUPSD_PID" 2>/dev/null
+    kill -TERM "$CUPSD_PID"
+    timeout 5 tail --pid="$CUPSD_PID" -f /dev/null || kill -KILL "$CUPSD_PID"
+    wait "$CUPSD_PID"
     CUPSD_PID=""
-}
+} 2>/dev/null
 
 cupsd_stop() {
     cupsd_stop_daemon
