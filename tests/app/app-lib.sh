@@ -43,7 +43,9 @@
 #                                             are the user's only; no document
 #                                             is left in the spool
 #   app_log_tail                              the end of the server's output and log
-#   wait_for SECONDS COMMAND...               runs COMMAND until it succeeds
+#
+# It also brings the helpers of tests/cups/cupsd-lib.sh: wait_for, check and
+# finish, the checks of a stream's summary, and a private CUPS daemon.
 #
 # app_start watches the log for the listening line: extra options may raise
 # the log level (debug) but must not lower it below info or move the log.
@@ -53,13 +55,8 @@
 # instance. APP_LISTEN and APP_SERVER_OPTIONS, when set, replace the loopback
 # address and "no-tls" (an empty APP_LISTEN: the program's default, loopback).
 
-wait_for() {
-  local deadline=$((SECONDS + $1)); shift
-  until "$@"; do
-    [ $SECONDS -lt $deadline ] || return 1
-    sleep 0.1
-  done
-}
+# The checks, wait_for and the private CUPS daemon.
+source "$(dirname "${BASH_SOURCE[0]}")/../cups/cupsd-lib.sh"
 
 # A port nothing listens on now; app_start retries if another process takes
 # it before the server does.

@@ -23,7 +23,6 @@ for tool in ipptool gs; do
 done
 [ -f "$suites/ipp-everywhere.test" ] || { echo "SKIP: no $suites/ipp-everywhere.test"; exit 77; }
 source "$here/app-lib.sh"
-source "$here/../cups/cupsd-lib.sh"
 
 # The failures PAPPL 1.3.1 causes, as "test name|what the test expected":
 # it does not implement overrides-supported, and a job held with

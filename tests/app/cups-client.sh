@@ -14,7 +14,6 @@ for tool in cupsd lpadmin lp ipptool; do
     command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed (scripts/install-deps.sh)"; exit 77; }
 done
 source "$here/app-lib.sh"
-source "$here/../cups/cupsd-lib.sh"
 
 trap 'cupsd_stop; app_stop' EXIT
 trap 'exit 130' INT TERM

@@ -12,7 +12,7 @@ trap 'app_stop || exit 1' EXIT
 work=$APP_DIR
 app_add_printer corvane "file://$work/out?ext=pcl"
 
-expect_job() {  # NAME FILE PAGES [submit options...]
+pages_of() {  # NAME FILE PAGES [submit options...]
   local name=$1 file=$2 pages=$3 id got; shift 3
   id=$(app_submit corvane "$file" -t "$name" "$@")
   app_expect_job corvane "$id" completed 120
@@ -23,11 +23,11 @@ expect_job() {  # NAME FILE PAGES [submit options...]
 gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=png16m -r40 -dLastPage=1 -sOutputFile="$work/page.png" "$samples/sample.pdf"
 gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=jpeggray -r40 -dLastPage=1 -sOutputFile="$work/page.jpg" "$samples/sample.pdf"
 
-expect_job pdf "$samples/sample.pdf" 3
-expect_job pdf-copies-range "$samples/sample.pdf" 4 -o copies=2 -o page-ranges=2-3
-expect_job pdf-gray "$samples/sample.pdf" 3 -o print-color-mode=monochrome -o media=iso_a4_210x297mm
-expect_job jpeg "$work/page.jpg" 2 -o copies=2
-expect_job png "$work/page.png" 1
+pages_of pdf "$samples/sample.pdf" 3
+pages_of pdf-copies-range "$samples/sample.pdf" 4 -o copies=2 -o page-ranges=2-3
+pages_of pdf-gray "$samples/sample.pdf" 3 -o print-color-mode=monochrome -o media=iso_a4_210x297mm
+pages_of jpeg "$work/page.jpg" 2 -o copies=2
+pages_of png "$work/page.png" 1
 
 # Every page of the A4 job has PAPPL's A4 size in pixels at 600 dpi
 # (210 x 297 mm, rounded down), whatever size Ghostscript rendered it at.

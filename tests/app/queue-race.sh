@@ -12,7 +12,6 @@ set -uo pipefail
 build=$1 samples=$2
 command -v gs >/dev/null || { echo "SKIP: gs is not installed"; exit 77; }
 source "$(dirname "$0")/app-lib.sh"
-source "$(dirname "$0")/../cups/cupsd-lib.sh"
 
 trap app_stop EXIT
 app_start "$build" || exit 1

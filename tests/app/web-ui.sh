@@ -15,7 +15,6 @@ for tool in node npm ipptool; do
     command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed (scripts/install-deps.sh)"; exit 77; }
 done
 source "$here/app-lib.sh"
-source "$here/../cups/cupsd-lib.sh"
 
 # playwright-core at the version package-lock.json pins, installed once.
 mkdir -p "$modules"
