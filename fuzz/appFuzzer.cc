@@ -69,7 +69,8 @@ void decodeImage(std::uint8_t choice, std::span<const std::uint8_t> data) {
     auto decoded = (choice & 1) ? corvane::decodePng(file, limits) : corvane::decodeJpeg(file, limits);
     std::fclose(file);
     if (auto* image = std::get_if<corvane::decodedImage>(&decoded)) {
-        if (image->pixels.size() != std::size_t{image->width} * image->height * image->components) std::abort();
+        if (image->pixels.size() != static_cast<std::size_t>(image->width) * image->height * image->components)
+            std::abort();
         corvane::convertComponents(*image, (choice & 2) ? 3 : 1);
     }
 }

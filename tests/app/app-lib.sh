@@ -221,15 +221,13 @@ sink_stop() {
 }
 
 app_make_documents() {
-  local samples=$1 docs="$APP_DIR/docs"
-  local gs_run=(gs -q -dSAFER -dBATCH -dNOPAUSE)
-  mkdir -p "$docs"
-  "${gs_run[@]}" -sDEVICE=pwgraster -r600 -dcupsColorSpace=19 -dcupsBitsPerColor=8 \
+  local docs=$APP_DIR/docs sample=$1/sample.pdf
+  mkdir -p "$docs" && cp "$sample" "$docs/sample.pdf"
+  gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=pwgraster -r600 -dcupsColorSpace=19 -dcupsBitsPerColor=8 \
     -dDEVICEWIDTHPOINTS=297.64 -dDEVICEHEIGHTPOINTS=419.53 -dFIXEDMEDIA -dPDFFitPage -dLastPage=2 \
-    -sOutputFile="$docs/a6.pwg" "$samples/sample.pdf" 2>/dev/null
-  "${gs_run[@]}" -sDEVICE=jpeg -r40 -dLastPage=1 -sOutputFile="$docs/page.jpg" "$samples/sample.pdf" 2>/dev/null
-  "${gs_run[@]}" -sDEVICE=png16m -r40 -dLastPage=1 -sOutputFile="$docs/page.png" "$samples/sample.pdf" 2>/dev/null
-  cp "$samples/sample.pdf" "$docs/sample.pdf"
+    -sOutputFile="$docs/a6.pwg" "$sample" 2>/dev/null
+  gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=jpeg -r40 -dLastPage=1 -sOutputFile="$docs/page.jpg" "$sample"
+  gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=png16m -r40 -dLastPage=1 -sOutputFile="$docs/page.png" "$sample"
 }
 
 app_check_private_files() {

@@ -17,10 +17,7 @@ trap 'exit 130' INT TERM
 cupsd_start "$filter" || exit 1
 out=$CUPSD_DIR/out
 mkdir -p "$out" && chmod 0777 "$out" && cd "$out" || exit 1
-lpadmin -p corvane -E -v "file://$out/device.pcl" -P "$ppd" 2>/dev/null || {
-    echo "lpadmin failed" >&2
-    exit 1
-}
+lpadmin -p corvane -E -v "file://$out/device.pcl" -P "$ppd" 2>/dev/null || { echo "lpadmin failed" >&2; exit 1; }
 
 # print NAME LP-OPTIONS...: prints the sample, waits for the job and keeps
 # the printer stream as NAME.pcl and its summary as NAME.txt.
