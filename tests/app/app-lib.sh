@@ -160,20 +160,16 @@ app_jobs() {
 }
 
 app_print() {
-  local name=$1 file=$2 format=$3 jobname=${4:-} media=${5:-na_letter_8.5x11in} out tries test
+  local name=$1 file=$2 format=$3 jobname=${4:-} media=${5:-na_letter_8.5x11in} out tries=0 test
   test=$(ipp_request "print-job${jobname:+-named}" Print-Job " ATTR mimeMediaType document-format \$filetype\n${jobname:+ ATTR name job-name \$jobname\n} GROUP job-attributes-tag\n ATTR keyword media \$media\n FILE \$filename\n DISPLAY job-id")
-  for tries in $(seq 300); do
-    if out=$(ipptool -c -d filetype="$format" -d jobname="$jobname" -d media="$media" -f "$file" \
-      "$APP_URI/ipp/print/$name" "$test" 2>&1); then
-      printf '%s\n' "$out" | grep -E '^[0-9]+$' | tail -1
-      return 0
-    fi
-    # server-error-busy: another raster job is printing; try again as IPP
-    # clients do. Any other refusal ends here.
-    case $out in *"Currently printing another job"*) sleep 0.1 ;; *) echo "app_print: $out" >&2; return 1 ;; esac
+  until out=$(ipptool -c -d filetype="$format" -d jobname="$jobname" -d media="$media" -f "$file" \
+    "$APP_URI/ipp/print/$name" "$test" 2>&1); do
+    # server-error-busy: another raster job is printing; try again (for up
+    # to 30 s) as IPP clients do. Any other refusal ends here.
+    [[ $out == *"Currently printing another job"* && $((tries++)) -lt 300 ]] || { echo "app_print: $out" >&2; return 1; }
+    sleep 0.1
   done
-  echo "app_print: the printer stayed busy" >&2
-  return 1
+  grep -E '^[0-9]+$' <<<"$out" | tail -1
 }
 
 app_no_active_job() { local active; active=$(app_jobs "$1" not-completed) && [ -z "$active" ]; }
@@ -233,8 +229,7 @@ app_make_documents() {
 app_check_private_files() {
   local bad
   bad=$(find "$APP_DIR/spool" "$APP_DIR"/*.state "$APP_LOG" "$APP_DIR/out" -mindepth 0 \
-    \( -type d ! -perm 700 ! -path "$APP_DIR/out" -o -type f ! -perm 600 \) -printf '%m %p\n')
-  [ -z "$bad" ] || { echo "readable by others:"; echo "$bad"; return 1; }
-  bad=$(find "$APP_DIR/spool" -type f)
-  [ -z "$bad" ] || { echo "documents left in the spool:"; echo "$bad"; return 1; }
+    \( -type d ! -perm 700 ! -path "$APP_DIR/out" -o -type f ! -perm 600 \) -printf 'readable by others: %m %p\n'
+    find "$APP_DIR/spool" -type f -printf 'document left in the spool: %p\n')
+  [ -z "$bad" ] || { echo "$bad"; return 1; }
 }

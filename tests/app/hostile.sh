@@ -74,5 +74,5 @@ id=$(app_print hostile "$docs/a6.pwg" image/pwg-raster normal)
 app_expect_job hostile "$id" completed 30
 pcl_check "$APP_DIR/out/normal.pcl"
 peak=$(awk '/^VmHWM/ { print $2 }' "/proc/$APP_PID/status")
-[ "$peak" -lt $((400 * 1024)) ] || { echo "server peak memory $((peak / 1024)) MiB"; exit 1; }
-echo "normal job completed; server peak memory $((peak / 1024)) MiB"
+echo "server peak memory $((peak / 1024)) MiB (at most 400)"
+[ "$peak" -lt $((400 * 1024)) ]

@@ -7,6 +7,9 @@
 #                             a private copy of CUPS's program folder
 #   cupsd_stop                stop it (safe to call twice; use in an EXIT trap)
 #   cupsd_wait_job ID [SECS]  wait until job ID has ended; fails unless completed
+#   cupsd_make_serverbin FOLDER FILTER...
+#                             CUPS's program folder with extra filters (for
+#                             cupsfilter too)
 # After cupsd_start, CUPS_SERVER points the client commands (lp, lpadmin,
 # lpstat, lpinfo) at the private daemon, and CUPSD_DIR is its folder.
 #
@@ -26,6 +29,14 @@ wait_for() {
     done
 }
 
+# cupsd_make_serverbin FOLDER FILTER...: a ServerBin folder with CUPS's own
+# programs as links and the FILTERs as copies: as root the daemon only runs
+# filters owned by root that nobody else may write, wherever the build
+# folder is.
+cupsd_make_serverbin() {
+    cp -rs "$(cups-config --serverbin)/." "$1/" && install -m 0755 "${@:2}" "$1/filter/"
+}
+
 cupsd_start() {
     local serverbin port attempt user_lines=""
     CUPSD_DIR=$(mktemp -d "${TMPDIR:-/tmp}/corvane-cupsd.XXXXXX")
@@ -33,12 +44,8 @@ cupsd_start() {
     chmod 0755 "$CUPSD_DIR"
     serverbin=$(cups-config --serverbin)
     if [ $# -gt 0 ]; then
-        # CUPS's own programs as links, the extra filters as copies: as root
-        # the daemon only runs filters owned by root that nobody else may
-        # write, wherever the build folder is.
-        cp -rs "$serverbin/." "$CUPSD_DIR/serverbin/"
         serverbin=$CUPSD_DIR/serverbin
-        install -m 0755 "$@" "$serverbin/filter/"
+        cupsd_make_serverbin "$serverbin" "$@"
     fi
     mkdir -p "$CUPSD_DIR"/{conf/ppd,spool/tmp,cache,state,log}
     if [ "$(id -u)" -eq 0 ]; then
