@@ -97,11 +97,8 @@ streams_decode() {
 check "the suite's jobs reached the printer, each stream decodes" streams_decode
 check "print-job-and-wait.test's job decodes, with its 3 pages" test "$(app_pages "$out/Untitled.pcl")" = 3
 
-if [ "$failed" -gt 0 ]; then
-    echo "--- the failed tests of ipp-everywhere.test:"
-    awk '/\[FAIL\]$/ { show = 1; print; next } /\[(PASS|SKIP)\]$/ || /^"/ { show = 0 } show' \
-        "$APP_DIR/everywhere.log"
-    app_log_tail
-fi
+# On a failure: the failed tests of ipp-everywhere.test in full, and the server's log.
+[ "$failed" -eq 0 ] || { awk '/\[FAIL\]$/ { show = 1; print; next } /\[(PASS|SKIP)\]$/ || /^"/ { show = 0 } show' \
+    "$APP_DIR/everywhere.log"; app_log_tail; }
 check "the server stops with no sanitizer report" app_stop
 finish
