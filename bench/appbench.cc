@@ -66,7 +66,7 @@ class countingListener {
 public:
     explicit countingListener(std::uint64_t pageEndBytes) : pageEndBytes(pageEndBytes) {
         listening = printersink::listenOnLoopback(boundPort);
-        if (!listening.valid()) throw std::runtime_error("cannot listen on the loopback interface");
+        if (!listening.isOpen()) throw std::runtime_error("cannot listen on the loopback interface");
         acceptor = std::jthread([this](std::stop_token stop) { acceptLoop(stop); });
     }
 
@@ -99,7 +99,7 @@ private:
     void acceptLoop(std::stop_token stop) {
         std::vector<std::jthread> readers;
         while (!stop.stop_requested()) {
-            printersink::ownedDescriptor connection(accept4(listening.get(), nullptr, nullptr, SOCK_CLOEXEC));
+            corvane::fileHandle connection(accept4(listening.get(), nullptr, nullptr, SOCK_CLOEXEC));
             if (connection.get() < 0) continue;
             {
                 std::lock_guard lock(mutex);
@@ -146,7 +146,7 @@ private:
 
     std::uint64_t pageEndBytes;
     in_port_t boundPort = 0;
-    printersink::ownedDescriptor listening;
+    corvane::fileHandle listening;
     std::mutex mutex;
     std::condition_variable closed;
     deviceRecord record;

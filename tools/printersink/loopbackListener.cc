@@ -6,13 +6,8 @@
 
 namespace printersink {
 
-void ownedDescriptor::reset() {
-    if (fd >= 0) close(fd);
-    fd = -1;
-}
-
-ownedDescriptor listenOnLoopback(in_port_t& port) {
-    ownedDescriptor listener(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+corvane::fileHandle listenOnLoopback(in_port_t& port) {
+    corvane::fileHandle listener(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
     // A port given again after an earlier listener on it stopped.
     const int reuse = 1;
     sockaddr_in address{};
@@ -21,10 +16,10 @@ ownedDescriptor listenOnLoopback(in_port_t& port) {
     address.sin_port = htons(port);
     socklen_t length = sizeof address;
     auto* generic = reinterpret_cast<sockaddr*>(&address);
-    if (!listener.valid() || setsockopt(listener.get(), SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse) != 0 ||
+    if (!listener.isOpen() || setsockopt(listener.get(), SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse) != 0 ||
         bind(listener.get(), generic, length) != 0 || listen(listener.get(), 4) != 0 ||
         getsockname(listener.get(), generic, &length) != 0)
-        return ownedDescriptor();
+        return corvane::fileHandle();
     port = ntohs(address.sin_port);
     return listener;
 }

@@ -41,19 +41,19 @@ int main(int argc, char* argv[]) {
         return 2;
     }
     in_port_t port = static_cast<in_port_t>(given);
-    const printersink::ownedDescriptor listener = printersink::listenOnLoopback(port);
-    if (!listener.valid()) {
+    const corvane::fileHandle listener = printersink::listenOnLoopback(port);
+    if (!listener.isOpen()) {
         std::perror("printersink");
         return 1;
     }
     std::printf("%u\n", static_cast<unsigned>(port));
     std::fflush(stdout);
     for (unsigned count = 1;; ++count) {
-        const printersink::ownedDescriptor connection(accept4(listener.get(), nullptr, nullptr, SOCK_CLOEXEC));
-        if (!connection.valid()) continue;
+        const corvane::fileHandle connection(accept4(listener.get(), nullptr, nullptr, SOCK_CLOEXEC));
+        if (!connection.isOpen()) continue;
         const std::string path = std::string(argv[1]) + "/" + std::to_string(count) + ".pcl";
-        const printersink::ownedDescriptor output(open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
-        if (!output.valid() || !copyConnection(connection.get(), output.get())) {
+        const corvane::fileHandle output(open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+        if (!output.isOpen() || !copyConnection(connection.get(), output.get())) {
             std::perror(path.c_str());
             return 1;
         }
