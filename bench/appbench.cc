@@ -42,6 +42,7 @@
 #include <vector>
 
 #include "app/ghostscriptCommand.h"
+#include "printersink/loopbackListener.h"
 
 namespace {
 
@@ -50,28 +51,6 @@ using benchClock = std::chrono::steady_clock;
 double secondsBetween(benchClock::time_point from, benchClock::time_point to) {
     return std::chrono::duration<double>(to - from).count();
 }
-
-class fileDescriptor {
-public:
-    explicit fileDescriptor(int fd = -1) : fd(fd) {}
-    ~fileDescriptor() { reset(); }
-    fileDescriptor(fileDescriptor&& other) noexcept : fd(std::exchange(other.fd, -1)) {}
-    fileDescriptor& operator=(fileDescriptor&& other) noexcept {
-        if (this != &other) {
-            reset();
-            fd = std::exchange(other.fd, -1);
-        }
-        return *this;
-    }
-    int get() const { return fd; }
-    void reset() {
-        if (fd >= 0) close(fd);
-        fd = -1;
-    }
-
-private:
-    int fd;
-};
 
 // What the printer received for one job.
 struct deviceRecord {
@@ -86,16 +65,8 @@ struct deviceRecord {
 class countingListener {
 public:
     explicit countingListener(std::uint64_t pageEndBytes) : pageEndBytes(pageEndBytes) {
-        listening = fileDescriptor(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        if (listening.get() < 0 || bind(listening.get(), reinterpret_cast<sockaddr*>(&address), length) != 0 ||
-            listen(listening.get(), 4) != 0 ||
-            getsockname(listening.get(), reinterpret_cast<sockaddr*>(&address), &length) != 0)
-            throw std::runtime_error("cannot listen on the loopback interface");
-        boundPort = ntohs(address.sin_port);
+        listening = printersink::listenOnLoopback(boundPort);
+        if (!listening.isOpen()) throw std::runtime_error("cannot listen on the loopback interface");
         acceptor = std::jthread([this](std::stop_token stop) { acceptLoop(stop); });
     }
 
@@ -128,7 +99,7 @@ private:
     void acceptLoop(std::stop_token stop) {
         std::vector<std::jthread> readers;
         while (!stop.stop_requested()) {
-            fileDescriptor connection(accept4(listening.get(), nullptr, nullptr, SOCK_CLOEXEC));
+            corvane::fileHandle connection(accept4(listening.get(), nullptr, nullptr, SOCK_CLOEXEC));
             if (connection.get() < 0) continue;
             {
                 std::lock_guard lock(mutex);
@@ -174,8 +145,8 @@ private:
     static constexpr int bigPiece = 1 << 20;
 
     std::uint64_t pageEndBytes;
-    fileDescriptor listening;
-    int boundPort = 0;
+    in_port_t boundPort = 0;
+    corvane::fileHandle listening;
     std::mutex mutex;
     std::condition_variable closed;
     deviceRecord record;

@@ -1,17 +1,15 @@
 // The printer application's driver logic without PAPPL: IPP job settings
-// mapped to the encoder's ticket (ticketOptions / jobTicket), then pages
-// through rasterJob exactly as PAPPL's raster callbacks drive it (page
-// start with a page header, rows, page end, job end), with headers from
-// the input: any size, resolution, colour layout and bytes per line, gray
-// or RGB, rows missing or in excess. A third of the inputs also go to the
-// JPEG or PNG decoder. Findings: sanitizer reports, crashes, and a printer
-// stream that does not end with the printer reset and the closing UEL.
+// mapped to the encoder's ticket, then pages through rasterJob as PAPPL's
+// raster callbacks drive it, with page headers from the input (any size,
+// resolution, colour layout and bytes per line, gray or RGB, rows missing or
+// in excess). A third of the inputs also go to the JPEG or PNG decoder.
+// Findings: sanitizer reports, crashes, and a printer stream that does not
+// end with the printer reset and the closing UEL.
 //
-// Input: a 24-byte fixed part (below), then four NUL-ended strings (media
-// name, media-source, media-type, job name), then the row data (repeated
-// as needed), or the image file for the decoders.
+// Input: 24 fixed bytes, read in the order of the code below, then four
+// NUL-ended strings (media name, media-source, media-type, job name), then
+// the row data (repeated as needed), or the image file for the decoders.
 #include <algorithm>
-#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -19,7 +17,6 @@
 #include <cstring>
 #include <span>
 #include <string>
-#include <string_view>
 #include <variant>
 #include <vector>
 
@@ -30,33 +27,24 @@
 
 namespace {
 
-// Keeps the length of the stream and its last bytes.
+// Keeps the last bytes of the stream.
 class tailSink final : public corvane::byteSink {
 public:
     using byteSink::write;
     void write(std::span<const std::uint8_t> bytes) override {
-        total += bytes.size();
-        for (const std::uint8_t byte : bytes.last(std::min<std::size_t>(bytes.size(), tail.size()))) {
-            std::memmove(tail.data(), tail.data() + 1, tail.size() - 1);
-            tail.back() = static_cast<char>(byte);
-        }
+        bytes = bytes.last(std::min<std::size_t>(bytes.size(), 16));
+        tail.append(bytes.begin(), bytes.end());
+        tail.erase(0, tail.size() - std::min<std::size_t>(tail.size(), 16));
     }
     void flush() override {}
-    bool endsWith(std::string_view end) const {
-        return total >= end.size() && std::string_view(tail.data(), tail.size()).ends_with(end);
-    }
-
-private:
-    std::array<char, 16> tail{};
-    std::size_t total = 0;
+    std::string tail;
 };
 
-class reader {
-public:
-    explicit reader(std::span<const std::uint8_t> input) : rest(input) {}
-    std::uint32_t number(std::size_t bytes) {
+// Big-endian numbers and NUL-ended strings; zeros once the input is used up.
+struct reader {
+    std::uint32_t number(int bytes) {
         std::uint32_t value = 0;
-        for (std::size_t i = 0; i < bytes; ++i) value = value << 8 | byte();
+        while (bytes-- > 0) value = value << 8 | byte();
         return value;
     }
     std::uint8_t byte() {
@@ -67,101 +55,69 @@ public:
     }
     std::string text() {
         std::string value;
-        while (!rest.empty()) {
-            const char c = static_cast<char>(byte());
-            if (c == '\0') break;
-            value += c;
-        }
+        for (char c; !rest.empty() && (c = static_cast<char>(byte())) != '\0';) value += c;
         return value;
     }
-    std::span<const std::uint8_t> remaining() const { return rest; }
-
-private:
     std::span<const std::uint8_t> rest;
 };
 
-// The fixed part: flags (1), media width and length in hundredths of a
-// millimetre (4 + 4), page width and height in pixels (2 + 2), height
-// multiplier (1), bytes-per-line offset (2), resolution (2), colour space
-// (1), bits per colour (1), rows fed in 256ths of the height (1), pages (1),
-// image choice (1), rows fed beyond the height (1).
-struct fixedPart {
-    std::uint8_t flags;
-    std::int32_t mediaWidth, mediaLength;
-    std::uint32_t width, height;
-    std::int16_t bytesPerLineOffset;
-    std::uint32_t resolution;
-    std::uint32_t colourSpace;
-    std::uint32_t bitsPerColour;
-    std::uint8_t rowsFed, pages, image, extraRows;
-};
-
-// A braced list reads its fields in order.
-fixedPart readFixed(reader& in) {
-    return {in.byte(), static_cast<std::int32_t>(in.number(4)), static_cast<std::int32_t>(in.number(4)), in.number(2),
-            in.number(2) << std::min(in.byte() & 0x1F, 16), static_cast<std::int16_t>(in.number(2)), in.number(2),
-            in.byte(), in.byte(), in.byte(), static_cast<std::uint8_t>(in.byte() % 3 + 1), in.byte(), in.byte()};
-}
-
-cups_page_header2_t pageHeader(const fixedPart& f) {
-    cups_page_header2_t header{};
-    const bool gray = f.flags & 0x02;
-    header.HWResolution[0] = header.HWResolution[1] = (f.flags & 0x80) ? f.resolution : 600;
-    // Any number, as a stream may carry (not only the enum's values).
-    const std::uint32_t colourSpace = (f.flags & 0x40) ? f.colourSpace : gray ? CUPS_CSPACE_SW : CUPS_CSPACE_SRGB;
-    std::memcpy(&header.cupsColorSpace, &colourSpace, sizeof colourSpace);
-    header.cupsBitsPerColor = (f.flags & 0x40) ? f.bitsPerColour : 8;
-    header.cupsBitsPerPixel = header.cupsBitsPerColor * (gray ? 1 : 3);
-    header.cupsColorOrder = CUPS_ORDER_CHUNKED;
-    header.cupsWidth = f.width;
-    header.cupsHeight = f.height;
-    header.cupsBytesPerLine = static_cast<unsigned>(
-        static_cast<std::int64_t>(f.width) * (header.cupsBitsPerPixel / 8) + f.bytesPerLineOffset);
-    return header;
-}
-
-void decodeImage(const fixedPart& f, std::span<const std::uint8_t> data) {
+void decodeImage(std::uint8_t choice, std::span<const std::uint8_t> data) {
     std::FILE* file = fmemopen(const_cast<std::uint8_t*>(data.data()), data.size(), "rb");
     if (file == nullptr) return;
     // Small limits keep each input fast; the checks are the same at any size.
     const corvane::imageLimits limits{4u << 20, 4096, 4096};
-    auto decoded = (f.image & 1) ? corvane::decodePng(file, limits) : corvane::decodeJpeg(file, limits);
+    auto decoded = (choice & 1) ? corvane::decodePng(file, limits) : corvane::decodeJpeg(file, limits);
     std::fclose(file);
     if (auto* image = std::get_if<corvane::decodedImage>(&decoded)) {
         if (image->pixels.size() != static_cast<std::size_t>(image->width) * image->height * image->components)
             std::abort();
-        corvane::convertComponents(*image, (f.image & 2) ? 3 : 1);
+        corvane::convertComponents(*image, (choice & 2) ? 3 : 1);
     }
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    reader in({data, size});
-    const fixedPart f = readFixed(in);
-
+    reader in{{data, size}};
+    const std::uint8_t flags = in.byte();
     corvane::ippJobSettings settings;
-    settings.mediaWidth = f.mediaWidth;
-    settings.mediaLength = f.mediaLength;
+    settings.mediaWidth = static_cast<int>(in.number(4));  // hundredths of a millimetre
+    settings.mediaLength = static_cast<int>(in.number(4));
+    cups_page_header2_t header{};
+    header.cupsWidth = in.number(2);
+    header.cupsHeight = in.number(2);
+    header.cupsHeight <<= std::min(in.byte() & 0x1F, 16);
+    const auto bytesPerLineOffset = static_cast<std::int16_t>(in.number(2));
+    const std::uint32_t resolution = in.number(2), colourSpace = in.byte(), bitsPerColour = in.byte();
+    const std::uint8_t rowsFed = in.byte(), pages = in.byte() % 3 + 1, image = in.byte(), extraRows = in.byte();
     settings.mediaName = in.text();
     settings.source = in.text();
     settings.type = in.text();
     settings.jobName = in.text();
-    if (f.flags & 0x04) settings.darkness = static_cast<int>(f.flags >> 3 & 0x07);
-    settings.tonerSave = f.flags & 0x01;
+    if (flags & 0x04) settings.darkness = flags >> 3 & 0x07;
+    settings.tonerSave = flags & 0x01;
+    const auto rows = in.rest;
+    if (image % 3 == 2 && !rows.empty()) decodeImage(image, rows);
 
-    const auto rows = in.remaining();
-    if (f.image % 3 == 2 && !rows.empty()) decodeImage(f, rows);
+    const bool gray = flags & 0x02, anyLayout = flags & 0x40;
+    header.HWResolution[0] = header.HWResolution[1] = (flags & 0x80) ? resolution : 600;
+    // Any number, as a stream may carry (not only the enum's values).
+    const std::uint32_t space = anyLayout ? colourSpace : gray ? CUPS_CSPACE_SW : CUPS_CSPACE_SRGB;
+    std::memcpy(&header.cupsColorSpace, &space, sizeof space);
+    header.cupsBitsPerColor = anyLayout ? bitsPerColour : 8;
+    header.cupsBitsPerPixel = header.cupsBitsPerColor * (gray ? 1 : 3);
+    header.cupsColorOrder = CUPS_ORDER_CHUNKED;
+    header.cupsBytesPerLine =
+        static_cast<unsigned>(std::int64_t{header.cupsWidth} * (header.cupsBitsPerPixel / 8) + bytesPerLineOffset);
 
     tailSink printer;
     corvane::rasterJob job(corvane::jobTicket(settings), printer);
     job.begin();
-    const cups_page_header2_t header = pageHeader(f);
     std::vector<std::uint8_t> row(std::min<std::size_t>(header.cupsBytesPerLine, 1u << 16));
-    for (unsigned page = 0; page < f.pages; ++page) {
+    for (unsigned page = 0; page < pages; ++page) {
         if (job.beginPage(header)) continue;
         // At most 2 MiB of rows a page, so that each input stays quick.
-        const std::size_t wanted = std::size_t{header.cupsHeight} * f.rowsFed / 255 + f.extraRows;
+        const std::size_t wanted = std::size_t{header.cupsHeight} * rowsFed / 255 + extraRows;
         const std::size_t fed = std::min(wanted, (std::size_t{2} << 20) / std::max<std::size_t>(row.size(), 1));
         for (std::size_t y = 0; y < fed; ++y) {
             for (std::size_t x = 0; x < row.size() && !rows.empty(); ++x)
@@ -171,6 +127,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         job.endPage();
     }
     job.end();
-    if (!printer.endsWith("\x1b" "E\x1b%-12345X")) std::abort();
+    if (!printer.tail.ends_with("\x1b" "E\x1b%-12345X")) std::abort();
     return 0;
 }

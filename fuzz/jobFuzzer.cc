@@ -38,12 +38,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!corvane::writeAll(rasterFile.get(), raster)) return 0;
     lseek(rasterFile.get(), 0, SEEK_SET);
 
-    corvane::jobEndpoints endpoints;
-    endpoints.rasterFd = rasterFile.get();
-    endpoints.printerFd = printer.get();
-    endpoints.messageFd = -1;
-    endpoints.temporaryDirectory = "/nonexistent/corvane-fuzz";
     const char* const arguments[] = {"rastertocorvane", "1", "fuzz", "title", "1", options.c_str()};
-    corvane::runFilterJob(arguments, endpoints);
+    corvane::runFilterJob(arguments, {.rasterFd = rasterFile.get(), .printerFd = printer.get(), .messageFd = -1,
+                                      .temporaryDirectory = "/nonexistent/corvane-fuzz"});
     return 0;
 }

@@ -21,31 +21,25 @@ constexpr const char* firstPageSource = "com.apple.print.PrintSettings.PMPrimary
 // 4 x 6 in, tray-2, manual, letterhead, card stock, two darkness levels, auto,
 // a UTF-8 job name); these are the edges it does not reach.
 TEST(JobSettings, EdgesOfTheMappingOntoTheFilterTicket) {
-    struct mappingCase {
+    const struct {
         ippJobSettings settings;
         const char* key;
         std::optional<std::string> value;
-    };
-    const auto media = [](int width, int length, const char* name) {
-        return ippJobSettings{.mediaWidth = width, .mediaLength = length, .mediaName = name};
-    };
-    const auto darkness = [](std::optional<int> level, bool save) {
-        return ippJobSettings{.darkness = level, .tonerSave = save};
-    };
-    const mappingCase cases[] = {
-        {media(25700, 36400, "jis_b4_257x364mm"), "media", "B4"},
-        {media(17600, 25000, "iso_b5_176x250mm"), "media", "ISOB5"},
-        {media(10000, 15000, "custom_100x150mm_100x150mm"), "media", "Custom.283.46x425.2"},
-        {media(12345, 20000, ""), "media", "Custom.349.94x566.93"},
-        {media(0, 0, "iso_a5_148x210mm"), "media", "A5"},  // no dimensions: the name stands for the size
-        {ippJobSettings{.source = "by-pass-tray"}, "InputSlot", "MultipurposeFeeder"},
-        {ippJobSettings{.source = "tray-6"}, "InputSlot", std::nullopt},
-        {ippJobSettings{.source = "tray-6"}, firstPageSource, std::nullopt},
-        {ippJobSettings{.type = "photographic"}, "MediaType", std::nullopt},
-        {darkness(5, false), "TonerDarkness", "10"},
-        {darkness(std::nullopt, true), "TonerDarkness", std::nullopt},
-        {darkness(0, false), "TonerDarkness", std::nullopt},
-        {darkness(6, true), "TonerDarkness", std::nullopt},
+    } cases[] = {
+        {{.mediaWidth = 25700, .mediaLength = 36400, .mediaName = "jis_b4_257x364mm"}, "media", "B4"},
+        {{.mediaWidth = 17600, .mediaLength = 25000, .mediaName = "iso_b5_176x250mm"}, "media", "ISOB5"},
+        {{.mediaWidth = 10000, .mediaLength = 15000, .mediaName = "custom_100x150mm_100x150mm"}, "media",
+         "Custom.283.46x425.2"},
+        {{.mediaWidth = 12345, .mediaLength = 20000}, "media", "Custom.349.94x566.93"},
+        {{.mediaName = "iso_a5_148x210mm"}, "media", "A5"},  // no dimensions: the name stands for the size
+        {{.source = "by-pass-tray"}, "InputSlot", "MultipurposeFeeder"},
+        {{.source = "tray-6"}, "InputSlot", std::nullopt},
+        {{.source = "tray-6"}, firstPageSource, std::nullopt},
+        {{.type = "photographic"}, "MediaType", std::nullopt},
+        {{.darkness = 5}, "TonerDarkness", "10"},
+        {{.tonerSave = true}, "TonerDarkness", std::nullopt},
+        {{.darkness = 0}, "TonerDarkness", std::nullopt},
+        {{.darkness = 6, .tonerSave = true}, "TonerDarkness", std::nullopt},
     };
     for (const auto& c : cases) {
         const optionMap options = ticketOptions(c.settings);

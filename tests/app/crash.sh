@@ -9,58 +9,46 @@ set -euo pipefail
 build=$1 samples=$2
 source "$(dirname "$0")/app-lib.sh"
 app_start "$build"
-trap app_stop EXIT
-state="$APP_DIR/corvane-printer-app.state"
-printer=corvane
+trap 'app_stop || exit 1' EXIT
+state="$APP_DIR/corvane-printer-app.state" printer=corvane
 app_add_printer "$printer" "file://$APP_DIR/out?ext=pcl"
 ipptool -t "$APP_URI/ipp/print/$printer" "$(ipp_request settings Set-Printer-Attributes ' GROUP printer-attributes-tag
  ATTR keyword print-color-mode-default monochrome\n ATTR keyword media-ready iso_a4_210x297mm,na_letter_8.5x11in')" >/dev/null
-
-long=$(app_submit "$printer" "$samples/sample.pdf" -t long -o copies=20)
-second=$(app_submit "$printer" "$samples/sample.pdf" -t second)
-third=$(app_submit "$printer" "$samples/sample.pdf" -t third)
+submit() { app_submit "$printer" "$samples/sample.pdf" "$@"; }
+long=$(submit -t long -o copies=20) second=$(submit -t second) third=$(submit -t third)
 
 # Kill once the saved state has the long job printing and the others queued.
-for _ in $(seq 200); do
-  if grep -q "^Job .* id=\"$long\" .*state=\"5\"" "$state" 2>/dev/null &&
-     [ "$(grep -c '^Job ' "$state")" = 3 ]; then break; fi
-  sleep 0.1
-done
-grep -q "^Job .* id=\"$long\" .*state=\"5\"" "$state" || { echo "the state never showed job $long printing"; exit 1; }
+saved_printing() { grep -q "^Job .* id=\"$long\" .*state=\"5\"" "$state" && [ "$(grep -c '^Job ' "$state")" = 3 ]; }
+wait_for 20 saved_printing 2>/dev/null || { echo "the state never showed job $long printing"; exit 1; }
 kill -9 "$APP_PID"; wait "$APP_PID" 2>/dev/null || true
 app_restart
 
 # Settings and ready media came back.
-ipptool -tv "$APP_URI/ipp/print/$printer" get-printer-attributes.test >"$APP_DIR/attrs.txt" || true
-grep -q "media-ready.*iso_a4_210x297mm" "$APP_DIR/attrs.txt" || { echo "ready media lost"; exit 1; }
-grep -q "print-color-mode-default.*monochrome" "$APP_DIR/attrs.txt" || { echo "default colour mode lost"; exit 1; }
+attributes=$(ipptool -tv "$APP_URI/ipp/print/$printer" get-printer-attributes.test || true)
+grep -q "media-ready.*iso_a4_210x297mm" <<<"$attributes" || { echo "ready media lost"; exit 1; }
+grep -q "print-color-mode-default.*monochrome" <<<"$attributes" || { echo "default colour mode lost"; exit 1; }
 
-[ "$(app_wait_job "$printer" "$long" 10)" = aborted ] || { echo "job $long is not aborted"; exit 1; }
-app_job_attr "$printer" "$long" job-state-reasons | grep -q aborted-by-system ||
-  { echo "job $long has no reason"; exit 1; }
-for id in "$second" "$third"; do
-  [ "$(app_wait_job "$printer" "$id" 40)" = completed ] || { echo "job $id did not print"; exit 1; }
-done
-"$build/pclinspect" --check "$APP_DIR/out/third.pcl" >/dev/null
+app_expect_job "$printer" "$long" aborted 10
+app_job_attr "$printer" "$long" job-state-reasons | grep -q aborted-by-system || { echo "job $long has no reason"; exit 1; }
+app_expect_job "$printer" "$second" completed 40
+app_expect_job "$printer" "$third" completed 40
+pcl_check "$APP_DIR/out/third.pcl"
 
 # Get-Jobs passes and names each job once.
 jobs=$(ipp_request get-jobs Get-Jobs ' ATTR keyword which-jobs all\n ATTR keyword requested-attributes job-id,job-uri,job-uuid
  DISPLAY job-id\n DISPLAY job-uri\n DISPLAY job-uuid')
-ipptool -tv "$APP_URI/ipp/print/$printer" "$jobs" >"$APP_DIR/jobs.txt" ||
-  { cat "$APP_DIR/jobs.txt"; exit 1; }
+ipptool -tv "$APP_URI/ipp/print/$printer" "$jobs" >"$APP_DIR/jobs.txt" || { cat "$APP_DIR/jobs.txt"; exit 1; }
 for attr in job-id job-uri job-uuid; do
   values=$(grep -E "^ +$attr \(" "$APP_DIR/jobs.txt" | sort)
-  [ "$(echo "$values" | wc -l)" = 3 ] && [ -z "$(echo "$values" | uniq -d)" ] ||
-    { echo "Get-Jobs $attr values:"; echo "$values"; exit 1; }
+  [ "$(wc -l <<<"$values")" = 3 ] && [ -z "$(uniq -d <<<"$values")" ] || { echo "Get-Jobs $attr values:"; echo "$values"; exit 1; }
 done
 
 # SIGTERM returns promptly with jobs queued; they are there after a restart.
-queued1=$(app_submit "$printer" "$samples/sample.pdf" -t q1 -o copies=20)
-queued2=$(app_submit "$printer" "$samples/sample.pdf" -t q2)
+submit -t q1 -o copies=20 >/dev/null
+queued=$(submit -t q2)
 start=$SECONDS
 kill -TERM "$APP_PID"; wait "$APP_PID" 2>/dev/null || true
 stopped=$((SECONDS - start))
 [ "$stopped" -le 5 ] || { echo "SIGTERM took $stopped s"; exit 1; }
 app_restart
-[ "$(app_wait_job "$printer" "$queued2" 40)" = completed ] || { echo "job $queued2 lost in the stop"; exit 1; }
-echo "crash: interrupted job aborted, queued jobs printed, Get-Jobs clean, SIGTERM in ${stopped} s"
+app_expect_job "$printer" "$queued" completed 40

@@ -4,38 +4,29 @@
 # own IPP attributes), lp prints the sample PDF to it on A4, and the printer
 # stream the app writes to its file:// device holds the sample's three pages,
 # with the job's name and paper size.
-# Usage: cups-client.sh APP SAMPLE.pdf PCLINSPECT
+# Usage: cups-client.sh BUILD_DIR SAMPLES_DIR
 # Exits 77 (skipped) when the CUPS daemon or ipptool is missing.
 set -uo pipefail
-[ $# -eq 3 ] || { echo "usage: cups-client.sh APP SAMPLE.pdf PCLINSPECT" >&2; exit 2; }
-read -r app sample PCLINSPECT < <(realpath "$@" | paste -sd ' ')
+build=$1 sample=$(realpath "$2/sample.pdf")
 here=$(cd "$(dirname "$0")" && pwd)
 PATH=$PATH:/usr/sbin:/sbin
 for tool in cupsd lpadmin lp ipptool; do
     command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed (scripts/install-deps.sh)"; exit 77; }
 done
-# shellcheck source=peer-lib.sh
-source "$here/peer-lib.sh"
-# shellcheck source=../cups/cupsd-lib.sh
-source "$here/../cups/cupsd-lib.sh"
+source "$here/app-lib.sh"
 
 trap 'cupsd_stop; app_stop' EXIT
 trap 'exit 130' INT TERM
-app_start "$(dirname "$app")" || exit 1
-out=$APP_DIR/out
-app_add_printer corvane "file://$out?ext=pcl" || exit 1
-app_wait_up corvane || exit 1
-cupsd_start || exit 1
+app_start "$build" && app_add_printer corvane "file://$APP_DIR/out?ext=pcl" && app_wait_up corvane && cupsd_start || exit 1
 
-check "driverless queue created" lpadmin -p corvane-ipp -E -v "$(app_printer_uri corvane)" -m everywhere || {
+check "driverless queue created" lpadmin -p corvane-ipp -E -v "$APP_URI/ipp/print/corvane" -m everywhere || {
     tail -n 30 "$CUPSD_DIR/log/error_log"
     exit 1
 }
 id=$(lp -d corvane-ipp -t cups-client -o media=A4 "$sample" | sed -n 's/^request id is corvane-ipp-\([0-9]*\).*/\1/p')
-check "lp accepted the job" test -n "$id" &&
-    check "CUPS completed the job" cupsd_wait_job "$id" 120
+check "lp accepted the job" test -n "$id" && check "CUPS completed the job" cupsd_wait_job "$id" 120
 check "the app completed the job" app_wait_jobs corvane 60
-stem=$out/cups-client
+stem=$APP_DIR/out/cups-client
 if check "the app wrote cups-client.pcl" test -s "$stem.pcl"; then
     check "the stream decodes with no problem" pcl_check "$stem.pcl"
     inspect "$stem"

@@ -8,41 +8,32 @@ set -euo pipefail
 build=$1 samples=$2
 source "$(dirname "$0")/app-lib.sh"
 app_start "$build"
-trap app_stop EXIT
+trap 'app_stop || exit 1' EXIT
 work=$APP_DIR
 app_add_printer corvane "file://$work/out?ext=pcl"
 
-expect_job() {  # NAME FILE PAGES [submit options...]
-  local name=$1 file=$2 pages=$3; shift 3
-  local id state got
+pages_of() {  # NAME FILE PAGES [submit options...]
+  local name=$1 file=$2 pages=$3 id got; shift 3
   id=$(app_submit corvane "$file" -t "$name" "$@")
-  state=$(app_wait_job corvane "$id" 120)
-  [ "$state" = completed ] || { echo "$name: $state"; exit 1; }
+  app_expect_job corvane "$id" completed 120
   got=$(app_pages "$work/out/$name.pcl")
   [ "$got" = "$pages" ] || { echo "$name: $got pages, expected $pages"; exit 1; }
-  echo "$name: completed, $got pages"
 }
 
 gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=png16m -r40 -dLastPage=1 -sOutputFile="$work/page.png" "$samples/sample.pdf"
 gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=jpeggray -r40 -dLastPage=1 -sOutputFile="$work/page.jpg" "$samples/sample.pdf"
 
-expect_job pdf "$samples/sample.pdf" 3
-expect_job pdf-copies-range "$samples/sample.pdf" 4 -o copies=2 -o page-ranges=2-3
-expect_job pdf-gray "$samples/sample.pdf" 3 -o print-color-mode=monochrome -o media=iso_a4_210x297mm
-expect_job jpeg "$work/page.jpg" 2 -o copies=2
-expect_job png "$work/page.png" 1
+pages_of pdf "$samples/sample.pdf" 3
+pages_of pdf-copies-range "$samples/sample.pdf" 4 -o copies=2 -o page-ranges=2-3
+pages_of pdf-gray "$samples/sample.pdf" 3 -o print-color-mode=monochrome -o media=iso_a4_210x297mm
+pages_of jpeg "$work/page.jpg" 2 -o copies=2
+pages_of png "$work/page.png" 1
 
 # Every page of the A4 job has PAPPL's A4 size in pixels at 600 dpi
 # (210 x 297 mm, rounded down), whatever size Ghostscript rendered it at.
-sizes=$("$build/pclinspect" "$work/out/pdf-gray.pcl" | grep -c "raster 4960 x 7015 pixels")
+sizes=$("$PCLINSPECT" "$work/out/pdf-gray.pcl" | grep -c "raster 4960 x 7015 pixels")
 [ "$sizes" = 3 ] || { echo "pdf-gray: $sizes of 3 pages at 4960 x 7015"; exit 1; }
 
 # Streaming: in the first PDF job, page 1 was sent before Ghostscript ended.
-first_page=$(grep -n "\[Job 1\] Page 1 sent to the printer" "$APP_LOG" | head -1 | cut -d: -f1)
-gs_end=$(grep -n "\[Job 1\] Ghostscript finished" "$APP_LOG" | head -1 | cut -d: -f1)
-[ -n "$first_page" ] && [ -n "$gs_end" ] && [ "$first_page" -lt "$gs_end" ] ||
-  { echo "page 1 did not leave before the rendering ended"; exit 1; }
-echo "pdf: page 1 left before Ghostscript finished"
-
-trap - EXIT
-app_stop
+awk '/\[Job 1\] Page 1 sent to the printer/ { sent = 1 } /\[Job 1\] Ghostscript finished/ { ended = 1; exit }
+     END { exit !(sent && ended) }' "$APP_LOG" || { echo "page 1 did not leave before the rendering ended"; exit 1; }

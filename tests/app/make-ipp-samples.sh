@@ -9,8 +9,7 @@
 # Usage: make-ipp-samples.sh SAMPLE.pdf SUITE.test
 set -euo pipefail
 [ $# -eq 2 ] || { echo "usage: make-ipp-samples.sh SAMPLE.pdf SUITE.test" >&2; exit 2; }
-sample=$(realpath "$1")
-suite=$2
+sample=$(realpath "$1") suite=$2
 
 # suite_files TEST: the FILE names of TEST and of the files it includes.
 suite_files() {
@@ -36,10 +35,7 @@ raster() {
 
 names=$(suite_files "$suite" | sort -u)
 [ -n "$names" ] || { echo "no FILE names found in $suite" >&2; exit 1; }
-for name in $names; do
-    mkdir -p "$(dirname "$name")"
-    : >"$name"
-done
+for name in $names; do mkdir -p "$(dirname "$name")" && : >"$name"; done
 
 cp "$sample" document-letter.pdf
 gs_run -sDEVICE=pdfwrite -sPAPERSIZE=a4 -dFIXEDMEDIA -dPDFFitPage \

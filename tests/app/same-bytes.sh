@@ -8,59 +8,45 @@ set -euo pipefail
 build=$1 samples=$2 grayToRgb=$3
 source "$(dirname "$0")/app-lib.sh"
 app_start "$build"
-trap app_stop EXIT
+trap 'app_stop || exit 1' EXIT
 work=$APP_DIR
 app_add_printer corvane "file://$work/out?ext=pcl"
 
+# same_bytes FILE RASTER FILTER_RASTER FILTER_OPTIONS APP_OPTIONS...: the
+# app's job of RASTER with APP_OPTIONS, in out/FILE.pcl, holds the bytes the
+# filter writes for FILTER_RASTER with FILTER_OPTIONS (kept in filter.pcl).
+same_bytes() {
+  local file=$1 raster=$2 filter_raster=$3 options=$4 id; shift 4
+  id=$(app_submit corvane "$raster" "$@")
+  app_expect_job corvane "$id" completed
+  "$build/rastertocorvane" 1 user title 1 "$options" <"$filter_raster" >"$work/filter.pcl"
+  cmp "$work/out/$file.pcl" "$work/filter.pcl"
+}
+name=com.apple.print.JobInfo.PMJobName
+
 # 1. The bundled sample: A4 sRGB 600 dpi, three pages.
 gzip -dc "$samples/sample.ras.gz" >"$work/color.pwg"
-id=$(app_submit corvane "$work/color.pwg" -t "Quarterly report" -o media=iso_a4_210x297mm \
-  -o media-source=tray-2 -o media-type=stationery-letterhead -o toner-darkness=dark -o toner-save=true)
-state=$(app_wait_job corvane "$id")
-[ "$state" = completed ] || { echo "color job: $state"; exit 1; }
-"$build/rastertocorvane" 1 user title 1 \
-  "media=A4 InputSlot=Tray2 MediaType=Letterhead TonerDarkness=4 com.apple.print.JobInfo.PMJobName='Quarterly report'" \
-  <"$work/color.pwg" >"$work/color-filter.pcl"
-cmp "$work/out/Quarterly report.pcl" "$work/color-filter.pcl"
-echo "color job: same bytes ($(stat -c %s "$work/color-filter.pcl") bytes)"
+same_bytes "Quarterly report" "$work/color.pwg" "$work/color.pwg" \
+  "media=A4 InputSlot=Tray2 MediaType=Letterhead TonerDarkness=4 $name='Quarterly report'" -t "Quarterly report" \
+  -o media=iso_a4_210x297mm -o media-source=tray-2 -o media-type=stationery-letterhead -o toner-darkness=dark -o toner-save=true
 
 # 2. A gray raster of a custom size (4 x 6 in), manual feed, card stock,
 # lightest density at full toner, and a job name outside ASCII.
 gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=pwgraster -r600 -dcupsColorSpace=18 -dcupsBitsPerColor=8 \
   -dDEVICEWIDTHPOINTS=288 -dDEVICEHEIGHTPOINTS=432 -dFIXEDMEDIA -dPDFFitPage -dLastPage=2 \
   -sOutputFile="$work/gray.pwg" "$samples/sample.pdf" 2>/dev/null
-name=$'Fiche B\xc3\xbcro \xc3\xa9t\xc3\xa9'
-id=$(app_submit corvane "$work/gray.pwg" -t "$name" -o media=na_index-4x6_4x6in \
-  -o media-source=manual -o media-type=cardstock -o toner-darkness=lightest -o toner-save=false)
-state=$(app_wait_job corvane "$id")
-[ "$state" = completed ] || { echo "gray job: $state"; exit 1; }
 "$grayToRgb" <"$work/gray.pwg" >"$work/gray-as-rgb.pwg"
-# The filter reads option text as Mac OS Roman: the same name in that encoding.
-macName=$(printf '%s' "$name" | iconv -f UTF-8 -t MACINTOSH)
-"$build/rastertocorvane" 1 user title 1 \
-  "media=Custom.288x432 InputSlot=ManualPaper MediaType=Card TonerDarkness=6 com.apple.print.JobInfo.PMJobName='$macName'" \
-  <"$work/gray-as-rgb.pwg" >"$work/gray-filter.pcl"
-# The file device writes bytes outside ASCII in file names as '_'.
-cmp "$work/out/$(printf '%s' "$name" | LC_ALL=C tr '\200-\377' '_').pcl" "$work/gray-filter.pcl"
-grep -q "@PJL JOB NAME = \"$name\"" "$work/gray-filter.pcl"
-echo "gray job: same bytes as its RGB expansion; UTF-8 job name unchanged"
+title=$'Fiche B\xc3\xbcro \xc3\xa9t\xc3\xa9'
+# The filter reads option text as Mac OS Roman: the same name in that
+# encoding. The file device writes bytes outside ASCII in file names as '_'.
+same_bytes "$(printf '%s' "$title" | LC_ALL=C tr '\200-\377' '_')" "$work/gray.pwg" "$work/gray-as-rgb.pwg" \
+  "media=Custom.288x432 InputSlot=ManualPaper MediaType=Card TonerDarkness=6 $name='$(iconv -f UTF-8 -t MACINTOSH <<<"$title")'" \
+  -t "$title" -o media=na_index-4x6_4x6in -o media-source=manual -o media-type=cardstock -o toner-darkness=lightest -o toner-save=false
+grep -q "@PJL JOB NAME = \"$title\"" "$work/filter.pcl"
 
 # 3. Settings left to the printer (none given, or auto): no source, type or
-# toner commands, although trays hold paper of the job's size.
-id=$(app_submit corvane "$work/color.pwg" -t "Defaults" -o media=na_letter_8.5x11in)
-state=$(app_wait_job corvane "$id")
-[ "$state" = completed ] || { echo "default job: $state"; exit 1; }
-"$build/rastertocorvane" 1 user title 1 "media=Letter com.apple.print.JobInfo.PMJobName=Defaults" \
-  <"$work/color.pwg" >"$work/default-filter.pcl"
-cmp "$work/out/Defaults.pcl" "$work/default-filter.pcl"
-id=$(app_submit corvane "$work/color.pwg" -t "Defaults" -o media=iso_a4_210x297mm -o media-source=auto -o media-type=auto)
-state=$(app_wait_job corvane "$id")
-[ "$state" = completed ] || { echo "default job: $state"; exit 1; }
-"$build/rastertocorvane" 1 user title 1 "media=A4 com.apple.print.JobInfo.PMJobName=Defaults" \
-  <"$work/color.pwg" >"$work/default-filter.pcl"
-# A second job of the same name gets a file of its own.
-cmp "$work/out/Defaults-2.pcl" "$work/default-filter.pcl"
-echo "job with printer defaults: same bytes"
-
-trap - EXIT
-app_stop
+# toner commands, although trays hold paper of the job's size. A second job
+# of the same name gets a file of its own.
+same_bytes Defaults "$work/color.pwg" "$work/color.pwg" "media=Letter $name=Defaults" -t Defaults -o media=na_letter_8.5x11in
+same_bytes Defaults-2 "$work/color.pwg" "$work/color.pwg" "media=A4 $name=Defaults" -t Defaults \
+  -o media=iso_a4_210x297mm -o media-source=auto -o media-type=auto

@@ -7,29 +7,38 @@
 #                             a private copy of CUPS's program folder
 #   cupsd_stop                stop it (safe to call twice; use in an EXIT trap)
 #   cupsd_wait_job ID [SECS]  wait until job ID has ended; fails unless completed
+#   cupsd_make_serverbin FOLDER FILTER...
+#                             CUPS's program folder with extra filters (for
+#                             cupsfilter too)
 # After cupsd_start, CUPS_SERVER points the client commands (lp, lpadmin,
 # lpstat, lpinfo) at the private daemon, and CUPSD_DIR is its folder.
 #
-# Checks of a printer stream STEM.pcl through pclinspect (set PCLINSPECT),
-# whose summary goes to STEM.txt; see the functions after the daemon's.
+# Checks (check, finish) and checks of a printer stream STEM.pcl through
+# pclinspect (set PCLINSPECT), whose summary goes to STEM.txt; see the
+# functions after the daemon's. wait_for SECONDS COMMAND... runs COMMAND
+# until it succeeds.
 
 cupsd_log() { echo "cupsd: $*" >&2; }
 
-# A ServerBin folder that holds CUPS's own programs plus extra filters.
-cupsd_make_serverbin() {
-    local target=$1 system sub
+wait_for() {
+    local deadline=$((SECONDS + $1))
     shift
-    system=$(cups-config --serverbin)
-    mkdir -p "$target/filter"
-    for sub in "$system"/*; do [ "$(basename "$sub")" = filter ] || ln -s "$sub" "$target/"; done
-    for sub in "$system"/filter/*; do ln -s "$sub" "$target/filter/"; done
-    # Copies, not links: as root the daemon only runs filters owned by root
-    # that nobody else may write, wherever the build folder is.
-    for sub in "$@"; do install -m 0755 "$sub" "$target/filter/$(basename "$sub")"; done
+    until "$@"; do
+        [ $SECONDS -lt $deadline ] || return 1
+        sleep 0.1
+    done
+}
+
+# cupsd_make_serverbin FOLDER FILTER...: a ServerBin folder with CUPS's own
+# programs as links and the FILTERs as copies: as root the daemon only runs
+# filters owned by root that nobody else may write, wherever the build
+# folder is.
+cupsd_make_serverbin() {
+    cp -rs "$(cups-config --serverbin)/." "$1/" && install -m 0755 "${@:2}" "$1/filter/"
 }
 
 cupsd_start() {
-    local serverbin port attempt waited user_lines=""
+    local serverbin port attempt user_lines=""
     CUPSD_DIR=$(mktemp -d "${TMPDIR:-/tmp}/corvane-cupsd.XXXXXX")
     # Filters run as the daemon's non-root user, who must reach the files here.
     chmod 0755 "$CUPSD_DIR"
@@ -84,11 +93,8 @@ CONF
         cupsd -f -c "$CUPSD_DIR/conf/cupsd.conf" -s "$CUPSD_DIR/conf/cups-files.conf" >"$CUPSD_DIR/log/cupsd.out" 2>&1 &
         CUPSD_PID=$!
         export CUPS_SERVER="127.0.0.1:$port"
-        for ((waited = 0; waited < 100; waited++)); do
-            kill -0 "$CUPSD_PID" 2>/dev/null || break
-            lpstat -r 2>/dev/null | grep -q "is running" && { cupsd_log "running on $CUPS_SERVER in $CUPSD_DIR"; return 0; }
-            sleep 0.1
-        done
+        wait_for 10 cupsd_answers && kill -0 "$CUPSD_PID" 2>/dev/null &&
+            { cupsd_log "running on $CUPS_SERVER in $CUPSD_DIR"; return 0; }
         cupsd_stop_daemon
         cupsd_log "start on port $port failed (attempt $attempt):"
         tail -n 20 "$CUPSD_DIR/log/cupsd.out" "$CUPSD_DIR/log/error_log" >&2 2>/dev/null
@@ -96,13 +102,16 @@ CONF
     return 1
 }
 
+# The daemon says it runs, or it is gone.
+cupsd_answers() { ! kill -0 "$CUPSD_PID" 2>/dev/null || lpstat -r 2>/dev/null | grep -q "is running"; }
+
 cupsd_stop_daemon() {
     [ -n "${CUPSD_PID:-}" ] || return 0
-    kill -TERM "$CUPSD_PID" 2>/dev/null
-    timeout 5 tail --pid="$CUPSD_PID" -f /dev/null 2>/dev/null || kill -KILL "$CUPSD_PID" 2>/dev/null
-    wait "$CUPSD_PID" 2>/dev/null
+    kill -TERM "$CUPSD_PID"
+    timeout 5 tail --pid="$CUPSD_PID" -f /dev/null || kill -KILL "$CUPSD_PID"
+    wait "$CUPSD_PID"
     CUPSD_PID=""
-}
+} 2>/dev/null
 
 cupsd_stop() {
     cupsd_stop_daemon
@@ -111,16 +120,12 @@ cupsd_stop() {
 }
 
 # The job's end is read from the daemon's log, which also says why it failed.
+cupsd_job_ended() { grep -Eq "\[Job $1\] Job (completed|aborted|stopped|canceled)" "$CUPSD_DIR/log/error_log" 2>/dev/null; }
 cupsd_wait_job() {
-    local id=$1 limit=${2:-120} waited log=$CUPSD_DIR/log/error_log
-    [ -n "$id" ] || return 1
-    for ((waited = 0; waited < limit * 10; waited++)); do
-        grep -q "\[Job $id\] Job completed\." "$log" 2>/dev/null && return 0
-        grep -Eq "\[Job $id\] Job (aborted|stopped|canceled)" "$log" 2>/dev/null && break
-        sleep 0.1
-    done
-    cupsd_log "job $id did not complete; its log lines:"
-    grep "\[Job $id\]" "$log" | grep -Ev '\[Job [0-9]+\] (argv|envp)\[' | tail -n 40 >&2
+    local log=$CUPSD_DIR/log/error_log
+    [ -n "$1" ] && wait_for "${2:-120}" cupsd_job_ended "$1" && grep -q "\[Job $1\] Job completed\." "$log" && return 0
+    cupsd_log "job $1 did not complete; its log lines:"
+    grep "\[Job $1\]" "$log" | grep -Ev '\[Job [0-9]+\] (argv|envp)\[' | tail -n 40 >&2
     return 1
 }
 

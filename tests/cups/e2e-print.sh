@@ -17,10 +17,7 @@ trap 'exit 130' INT TERM
 cupsd_start "$filter" || exit 1
 out=$CUPSD_DIR/out
 mkdir -p "$out" && chmod 0777 "$out" && cd "$out" || exit 1
-lpadmin -p corvane -E -v "file://$out/device.pcl" -P "$ppd" 2>/dev/null || {
-    echo "lpadmin failed" >&2
-    exit 1
-}
+lpadmin -p corvane -E -v "file://$out/device.pcl" -P "$ppd" 2>/dev/null || { echo "lpadmin failed" >&2; exit 1; }
 
 # print NAME LP-OPTIONS...: prints the sample, waits for the job and keeps
 # the printer stream as NAME.pcl and its summary as NAME.txt.
@@ -33,18 +30,14 @@ print() {
     mv device.pcl "$name.pcl" && inspect "$name"
     sed -n "s/.*\[Job $id\] argv\[5\]=/  $name: the filter got /p" "$CUPSD_DIR/log/error_log"
 }
-# expect_source NAME CODE: every page, the first included, takes the tray
-# CODE, sent with each of them.
-expect_source() {
-    expect_count "$1" "^page [123]: .*, source [a-z -]+ \\($2\\) \\(sent for this page\\), " 3
-}
 
 # Raster sizes are the PPD's imageable areas (12 pt margins) at 600 dpi.
 a4=4761x6816 a5=3296x4761 comm10=2275x5500
 
 if print options -o media=A4 -o MediaType=Plain -o InputSlot=Tray2 -o TonerDarkness=8; then
     expect_job options "DENSITY=3, ECONOMODE=OFF" 'page size A4 (26); media type "Plain"; paper source lower tray (4)'
-    expect_source options 4
+    # Every page, the first included, takes the tray, sent with each of them.
+    expect_count options "^page [123]: .*, source [a-z -]+ \\(4\\) \\(sent for this page\\), " 3
     expect_pages options 3 "$a4"
 fi
 
@@ -61,7 +54,7 @@ fi
 
 if print envelope -o media=Comm10 -o MediaType=PrinterS -o InputSlot=EnvFeeder; then
     expect_job envelope "" 'page size Com-10 envelope (81); media type "Envelope"; paper source envelope feeder (6)'
-    expect_source envelope 6
+    expect_count envelope "^page [123]: .*, source [a-z -]+ \\(6\\) \\(sent for this page\\), " 3
     expect_pages envelope 3 "$comm10"
 fi
 

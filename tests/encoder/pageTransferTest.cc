@@ -61,7 +61,7 @@ TEST(PageTransfer, RowsGoOutSkippedRepeatedCompressedOrUnencoded) {
             if (r) results.push_back(transfer.addRow(*r));
             else transfer.missingRow();
         }
-        EXPECT_EQ(printable(sink.text), printable(esc("*b3M") + c.expected));
+        EXPECT_EQ(sink.text, esc("*b3M") + c.expected);
         EXPECT_EQ(results, c.results);
         EXPECT_EQ(transfer.rowsDone(), c.rows.size());
     }

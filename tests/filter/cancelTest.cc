@@ -34,8 +34,7 @@ TEST(Cancel, SigtermWhileWaitingForInputEndsThePageAndTheJob) {
         const auto result = filter.wait();
         EXPECT_EQ(result.exitStatus, 0);
         EXPECT_EQ(result.err, "");  // a cancelled page reports no unreadable rows
-        EXPECT_EQ(test::problems(result.out), std::vector<std::string>{});
-        test::expectWellFramed(result.out, pages.size());
+        EXPECT_EQ(test::problems(result.out), std::vector<std::string>{});  // every page ended, reset and UEL
         const auto decoded = test::decodedPages(result.out);
         ASSERT_EQ(decoded.size(), pages.size());
         for (std::size_t p = 0; p < pages.size(); ++p) {

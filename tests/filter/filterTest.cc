@@ -5,7 +5,6 @@
 
 #include <algorithm>
 
-#include "encoder/jobEncoder.h"
 #include "support/filterRunner.h"
 #include "support/printerBytes.h"
 #include "support/rasterWriter.h"
@@ -14,24 +13,6 @@ namespace corvane {
 namespace {
 
 using namespace test;
-
-// The rows pushed one by one, as a front end without libcups would; rows
-// the page declares but does not hold are missing.
-std::string encodeDirectly(const optionMap& options, const std::vector<RasterPage>& pages) {
-    memorySink sink;
-    jobEncoder job(std::make_shared<const argumentStore>(options), sink);
-    job.beginJob();
-    for (const auto& page : pages) {
-        job.beginPage({page.width, page.height, 3 * page.width});
-        for (std::size_t y = 0; y < page.height; ++y) {
-            if (y < page.rows.size()) job.rows()->addRow(page.rows[y]);
-            else job.rows()->missingRow();
-        }
-        job.endPage();
-    }
-    job.endJob();
-    return sink.text;
-}
 
 TEST(EncoderMatchesFilter, SameRowsAndSettingsGiveTheSameBytes) {
     const std::string s = "com.apple.print.PrintSettings.";
@@ -79,11 +60,11 @@ TEST(EncoderMatchesFilter, SameRowsAndSettingsGiveTheSameBytes) {
         const auto filter = runFilter(run);
         EXPECT_EQ(filter.exitStatus, 0);
         EXPECT_EQ(filter.err, c.errors);
-        const std::string direct = encodeDirectly(c.options, c.pages);
+        const std::string direct = encodeJob(c.options, c.pages).stream;
         const std::size_t same = static_cast<std::size_t>(
             std::mismatch(filter.out.begin(), filter.out.end(), direct.begin(), direct.end()).first - filter.out.begin());
-        EXPECT_TRUE(filter.out == direct) << "from byte " << same << ": " << printable(filter.out.substr(same, 40))
-                                          << " instead of " << printable(direct.substr(same, 40));
+        EXPECT_TRUE(filter.out == direct) << "from byte " << same << ": " << testing::PrintToString(filter.out.substr(same, 40))
+                                          << " instead of " << testing::PrintToString(direct.substr(same, 40));
     }
 }
 

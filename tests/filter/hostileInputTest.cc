@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdlib>
+#include <sstream>
 #include <sys/resource.h>
 
 #include <cups/raster.h>
@@ -23,16 +24,14 @@ const std::string unreadable = "ERROR: Cannot read the line of print data.";
 
 // Standard error as runs of equal lines, "N x line" each: 60000 lines compare in one go.
 std::string lineRuns(const std::string& text) {
-    std::string runs, last;
+    std::istringstream lines(text);
+    std::string runs, last, line;
     std::size_t count = 0;
-    for (std::size_t start = 0, end; start < text.size(); start = end + 1) {
-        end = text.find('\n', start);
-        const std::string line = text.substr(start, end - start);
-        if (line != last && count > 0) runs += std::to_string(count) + " x " + last + "\n", count = 0;
-        last = line;
-        ++count;
-    }
-    return count > 0 ? runs + std::to_string(count) + " x " + last + "\n" : runs;
+    const auto endRun = [&] { runs += count ? std::to_string(count) + " x " + last + "\n" : ""; };
+    for (; std::getline(lines, line); ++count)
+        if (line != last || count == 0) endRun(), last = line, count = 0;
+    endRun();
+    return runs;
 }
 
 TEST(HostileHeader, PagesEndWithBoundedErrorsAndMemory) {

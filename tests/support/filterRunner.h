@@ -63,6 +63,5 @@ struct TempDir {
 
 std::string readFile(const std::string& path);
 void writeFile(const std::string& path, const std::string& bytes);
-bool fileExists(const std::string& path);  // links count, even dangling ones
 
 }  // namespace corvane::test

@@ -1,5 +1,5 @@
-// Expected printer bytes, built from what each command means, and a byte sink
-// that keeps the encoder's output in memory.
+// Expected printer bytes, built from what each command means, and whole jobs
+// through the encoder into a byte sink that keeps them in memory.
 #pragma once
 
 #include <cstdint>
@@ -9,7 +9,8 @@
 #include <string_view>
 #include <vector>
 
-#include "encoder/byteSink.h"
+#include "encoder/jobEncoder.h"
+#include "support/rasterWriter.h"
 
 namespace corvane::test {
 
@@ -67,15 +68,30 @@ inline std::span<const std::uint8_t> asBytes(std::string_view s) {
     return {reinterpret_cast<const std::uint8_t*>(s.data()), s.size()};
 }
 
-// Readable bytes for failure messages: ESC as "<ESC>", other control bytes as <hh>.
-inline std::string printable(std::string_view text) {
-    std::string out;
-    for (unsigned char c : text) {
-        if (c == 0x1B) out += "<ESC>";
-        else if (c >= 0x20 && c < 0x7F) out.push_back(static_cast<char>(c));
-        else out.append({'<', "0123456789ABCDEF"[c >> 4], "0123456789ABCDEF"[c & 15], '>'});
+struct encodedJob {
+    std::string stream;
+    bool customSizeUnusable = false;  // on any page
+    std::vector<std::size_t> flushedAt;
+};
+
+// The encoder driven directly, rows pushed one by one as a front end without
+// libcups would; rows a page declares but does not hold are missing.
+inline encodedJob encodeJob(optionMap options, const std::vector<RasterPage>& pages,
+                            ticketText text = ticketText::macRoman) {
+    memorySink sink;
+    jobEncoder job(std::make_shared<const argumentStore>(std::move(options), text), sink);
+    bool unusable = false;
+    job.beginJob();
+    for (const auto& page : pages) {
+        unusable |= job.beginPage({page.width, page.height, 3 * page.width}).customSizeUnusable;
+        for (std::size_t y = 0; y < page.height; ++y) {
+            if (y < page.rows.size()) job.rows()->addRow(page.rows[y]);
+            else job.rows()->missingRow();
+        }
+        job.endPage();
     }
-    return out;
+    job.endJob();
+    return {sink.text, unusable, sink.flushedAt};
 }
 
 }  // namespace corvane::test
