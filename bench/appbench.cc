@@ -201,7 +201,9 @@ public:
         ippAddString(request.get(), IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr, cupsUser());
         ippAddString(request.get(), IPP_TAG_OPERATION, IPP_TAG_NAME, "job-name", nullptr, "bench");
         ippAddString(request.get(), IPP_TAG_OPERATION, IPP_TAG_MIMETYPE, "document-format", nullptr, format.c_str());
-        if (cupsSendRequest(submitter.get(), request.get(), printerResource.c_str(), size) != HTTP_STATUS_CONTINUE)
+        // The length is the whole body: the request and the document after it.
+        if (cupsSendRequest(submitter.get(), request.get(), printerResource.c_str(), ippLength(request.get()) + size) !=
+            HTTP_STATUS_CONTINUE)
             throw std::runtime_error(std::string("Print-Job refused: ") + cupsLastErrorString());
         std::vector<char> chunk(1 << 18);
         while (file) {
