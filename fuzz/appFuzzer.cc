@@ -23,6 +23,7 @@
 #include "app/imageDecode.h"
 #include "app/jobSettings.h"
 #include "app/rasterJob.h"
+#include "app/rasterStartCheck.h"
 #include "encoder/byteSink.h"
 
 namespace {
@@ -78,6 +79,8 @@ void decodeImage(std::uint8_t choice, std::span<const std::uint8_t> data) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    // The same bytes as the start of a streamed raster the app explains.
+    (void)corvane::rasterStartProblem({data, std::min(size, corvane::rasterStartSize)});
     reader in{{data, size}};
     const std::uint8_t flags = in.byte();
     corvane::ippJobSettings settings;
