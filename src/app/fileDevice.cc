@@ -1,12 +1,14 @@
 #include "app/fileDevice.h"
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <fcntl.h>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 #include <pappl/pappl.h>
@@ -88,6 +90,12 @@ bool openDevice(pappl_device_t* device, const char* uri, const char* jobName) {
 void closeDevice(pappl_device_t* device) {
     const std::unique_ptr<openFile> file(fileOf(device));
     papplDeviceSetData(device, nullptr);
+    // A device nothing was written to is the printer's shared one, which
+    // PAPPL 1.3.1 closes after every job, holding the printer's lock. A job
+    // starting at that moment reads the device pointer just after letting
+    // go of that lock, and on finding it cleared ends as completed without
+    // printing. The pause lets such a job read it first.
+    if (file && file->fd < 0) std::this_thread::sleep_for(std::chrono::milliseconds(5));
     if (file && file->fd >= 0) close(file->fd);
 }
 
