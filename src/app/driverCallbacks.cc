@@ -8,6 +8,7 @@
 #include "app/papplJobSettings.h"
 #include "app/printerGate.h"
 #include "app/rasterJob.h"
+#include "app/requestRaster.h"
 
 namespace corvane {
 namespace {
@@ -86,6 +87,13 @@ bool endJob(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t*) {
         papplJobSetMessage(job, "The printer stopped taking the print stream.");
         return false;
     }
+    // PAPPL ends a streamed raster at the first page header it cannot read
+    // and calls the job printed; data left after it means pages were lost.
+    if (requestRasterLeftUnread() && !papplJobIsCanceled(job) && papplJobGetMessage(job) == nullptr)
+        return refuse(job,
+                      "A page header after page " + std::to_string(state->raster.pagesStarted()) +
+                          " cannot be read; the pages after it were not printed.",
+                      PAPPL_JREASON_DOCUMENT_FORMAT_ERROR);
     return true;
 }
 

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "app/rasterStartCheck.h"
+#include "app/requestRaster.h"
 
 namespace corvane {
 namespace {
@@ -58,7 +59,7 @@ void jobRuns::observe(pappl_job_t* job, pappl_event_t event) {
 }
 
 void jobRuns::explainAbort(pappl_job_t* job) {
-    std::string reason = firstBytes ? rasterStartProblem(firstBytes()) : std::string();
+    std::string reason = rasterStartProblem(requestRasterStart());
     if (reason.empty()) reason = "The raster document could not be read.";
     papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "%s", reason.c_str());
     waitingMessages[pthread_self()] = {job, std::move(reason)};

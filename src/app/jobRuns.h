@@ -14,7 +14,6 @@
 #include <mutex>
 #include <pthread.h>
 #include <set>
-#include <span>
 #include <string>
 #include <utility>
 
@@ -24,12 +23,8 @@ namespace corvane {
 
 class jobRuns {
 public:
-    // firstBytes: the first bytes of the raster request read last on the
-    // calling thread.
     // threadEnds: told before a second run's thread ends.
-    using rasterStartReader = std::span<const unsigned char> (*)();
-    jobRuns(rasterStartReader firstBytes, std::function<void(pappl_job_t*)> threadEnds)
-        : firstBytes(firstBytes), threadEnds(std::move(threadEnds)) {}
+    explicit jobRuns(std::function<void(pappl_job_t*)> threadEnds) : threadEnds(std::move(threadEnds)) {}
     jobRuns(const jobRuns&) = delete;
     jobRuns& operator=(const jobRuns&) = delete;
 
@@ -48,7 +43,6 @@ private:
     static jobKey keyOf(pappl_job_t* job);
     void explainAbort(pappl_job_t* job);
 
-    rasterStartReader firstBytes;
     std::function<void(pappl_job_t*)> threadEnds;
     std::mutex mutex;
     std::map<jobKey, ipp_jstate_t> ended;  // the latest ended jobs

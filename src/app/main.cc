@@ -5,7 +5,6 @@
 
 #include "app/corvaneDriver.h"
 #include "app/printerApp.h"
-#include "app/requestRaster.h"
 
 namespace {
 
@@ -31,7 +30,6 @@ int main(int argc, char* argv[]) {
     corvane::printerApp app{};
     app.drivers[0] = {corvane::driverName, corvane::driverDescription, corvane::driverDeviceId, nullptr};
     app.listens = runsServer(argc, argv);
-    app.rasterStart = corvane::requestRasterStart;
     // PAPPL 1.3.1's web pages need a footer (a null one crashes them).
     const char* footer = "Corvane printer application " CORVANE_VERSION;
     return papplMainloop(argc, argv, CORVANE_VERSION, footer, static_cast<int>(app.drivers.size()),

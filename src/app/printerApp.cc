@@ -125,7 +125,7 @@ pappl_system_t* createSystem(int num_options, cups_option_t* options, void* cont
         app.monitor = std::make_unique<deviceMonitor>(system);
         const auto threadEnds = [monitor = app.monitor.get()](pappl_job_t* job) { monitor->threadEnds(job); };
         app.gates.threadEnds = threadEnds;
-        app.runs = std::make_unique<jobRuns>(app.rasterStart, threadEnds);
+        app.runs = std::make_unique<jobRuns>(threadEnds);
         for (const char* format : {"image/pwg-raster", "image/urf"})
             papplSystemAddMIMEFilter(system, format, driverDocumentFormat, jobRuns::secondRun, app.runs.get());
         papplSystemSetEventCallback(system, serverEvent, &app);

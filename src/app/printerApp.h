@@ -24,9 +24,6 @@ struct printerApp {
     std::unique_ptr<serverKeeper> keeper;
     std::unique_ptr<deviceMonitor> monitor;
     std::unique_ptr<jobRuns> runs;
-    // The first bytes of the raster request a thread read last (the
-    // program's own cupsRasterOpenIO keeps them).
-    jobRuns::rasterStartReader rasterStart = nullptr;
     // One job at a time on each printer (the driver data's extension).
     printerGates gates;
 };

@@ -9,31 +9,16 @@
 // every other stream to libcups unchanged. It also keeps the stream's
 // first bytes, so that a job PAPPL aborts on them gets a reason.
 #include <algorithm>
-#include <array>
 #include <dlfcn.h>
 
 #include <cups/raster.h>
 
-#include "app/rasterStartCheck.h"
 #include "app/requestRaster.h"
 
 namespace {
 
-// A thread reads one request at a time; the stream's reader context lives
-// as long as the thread, so it outlives the raster stream.
-struct requestStream {
-    http_t* http = nullptr;
-    std::array<unsigned char, corvane::rasterStartSize> start{};
-    std::size_t kept = 0;
-};
-
-requestStream& threadStream() {
-    thread_local requestStream stream;
-    return stream;
-}
-
 ssize_t readRequestBody(void* context, unsigned char* buffer, size_t length) {
-    auto& stream = *static_cast<requestStream*>(context);
+    auto& stream = *static_cast<corvane::requestStream*>(context);
     if (httpGetState(stream.http) == HTTP_STATE_POST_SEND) return 0;
     const ssize_t got = httpRead2(stream.http, reinterpret_cast<char*>(buffer), length);
     if (got > 0 && stream.kept < stream.start.size()) {
@@ -53,13 +38,8 @@ extern "C" cups_raster_t* cupsRasterOpenIO(cups_raster_iocb_t iocb, void* ctx, c
     if (libcupsOpen == nullptr) return nullptr;
     const auto requestReader = reinterpret_cast<cups_raster_iocb_t>(&httpRead2);
     if (iocb != requestReader || mode != CUPS_RASTER_READ) return libcupsOpen(iocb, ctx, mode);
-    requestStream& stream = threadStream();
+    corvane::requestStream& stream = corvane::threadRequestStream();
     stream.http = static_cast<http_t*>(ctx);
     stream.kept = 0;
     return libcupsOpen(readRequestBody, &stream, mode);
-}
-
-std::span<const unsigned char> corvane::requestRasterStart() {
-    const requestStream& stream = threadStream();
-    return {stream.start.data(), stream.kept};
 }

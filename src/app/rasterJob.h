@@ -35,6 +35,7 @@ public:
     // document ended early).
     std::optional<std::string> endPage();
     void end();
+    unsigned pagesStarted() const { return pagesBegun; }
 
 private:
     jobEncoder encoder;

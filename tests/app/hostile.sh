@@ -31,6 +31,8 @@ patched("million.pwg", 376, 1000000)                          # cupsHeight
 patched("lowres.pwg", 276, 300, 300)                          # HWResolution
 patched("cmyk.pwg", 400, 6)                                   # cupsColorSpace: CMYK
 patched("badrow.pwg", 392, 2480 * 3 + 3)                      # cupsBytesPerLine
+# Two good pages, then a header libcups refuses, with more data after it.
+write("junkheader.pwg", pwg + b"\xff" * 1796 + bytes(random.randrange(256) for _ in range(200000)))
 jpeg = read("page.jpg")
 i = 2                                                          # SOF: height and width
 while jpeg[i + 1] not in (0xC0, 0xC1, 0xC2):
@@ -62,6 +64,7 @@ million.pwg image/pwg-raster page size
 lowres.pwg image/pwg-raster 600 dpi
 cmyk.pwg image/pwg-raster colour layout
 badrow.pwg image/pwg-raster bytes per line
+junkheader.pwg image/pwg-raster after page 2 cannot be read
 huge.jpg image/jpeg too large
 truncated.jpg image/jpeg ends early
 truncated.png image/png ends early
