@@ -32,7 +32,7 @@ patched("lowres.pwg", 276, 300, 300)                          # HWResolution
 patched("cmyk.pwg", 400, 6)                                   # cupsColorSpace: CMYK
 patched("badrow.pwg", 392, 2480 * 3 + 3)                      # cupsBytesPerLine
 # Two good pages, then a header libcups refuses, with more data after it.
-write("junkheader.pwg", pwg + b"\xff" * 1796 + bytes(random.randrange(256) for _ in range(200000)))
+write("junkheader.pwg", pwg + bytes(1796) + bytes(random.randrange(256) for _ in range(200000)))
 jpeg = read("page.jpg")
 i = 2                                                          # SOF: height and width
 while jpeg[i + 1] not in (0xC0, 0xC1, 0xC2):
