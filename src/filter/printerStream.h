@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <vector>
 
@@ -30,6 +31,9 @@ public:
     // Bytes for the printer only, never copied to the diagnostic print file.
     void writePrinterOnly(std::span<const std::uint8_t> bytes) override;
     void flush() override;
+    // Room in the output buffer (none for more than the buffer holds).
+    std::span<std::uint8_t> reserve(std::size_t size) override;
+    void commit(std::size_t size) override;
 
     // True once the printer side stopped taking bytes (a closed pipe); later
     // writes are dropped and the job should end.
@@ -38,12 +42,20 @@ public:
 private:
     void pushPrinterBytes();
     void pushCopyBytes();
+    void copyBytes(std::span<const std::uint8_t> bytes);
 
-    static constexpr std::size_t flushThreshold = 64 * 1024;
+    // 64 KiB, and room on top for a row's delta data made in place (a
+    // Letter photo row needs up to 17 KiB): rows made in place still leave
+    // in writes of about 64 KiB.
+    static constexpr std::size_t bufferSize = 80 * 1024;
+    static constexpr std::size_t copyThreshold = 64 * 1024;
 
     int fd;
     const supportFunctions* copy;
-    std::vector<std::uint8_t> pending;
+    // Bytes for the printer not yet written: a fixed buffer that lends its
+    // free end to reserve().
+    std::unique_ptr<std::uint8_t[]> pending;
+    std::size_t pendingSize = 0;
     std::vector<std::uint8_t> pendingCopy;
     bool outputFailed = false;
 };
