@@ -150,14 +150,17 @@ CORVANE_VECTOR_TARGET __m512i spread(std::uint64_t changed) {
 // The command byte each byte of a 64-byte block would have if a command
 // started there: the run length from the change bits after it (`next`: the
 // next block's), the offset from those before it (`history`: the previous
-// block's, ones before the row). Offsets of 7 or more come out as 7.
-CORVANE_VECTOR_TARGET inline __m512i commandBytes(__m512i history, __m512i changed, __m512i next) {
+// block's, ones before the row). `longGaps` gets the bytes whose offset is
+// 7 or more, which this does not give.
+CORVANE_VECTOR_TARGET inline __m512i commandBytes(__m512i history, __m512i changed, __m512i next,
+                                                  std::uint64_t& longGaps) {
     const __m512i ahead = _mm512_shrdv_epi64(changed, next, load(tables.aheadShift.data()));
     const __m512i behind = _mm512_shldv_epi64(changed, history, load(tables.behindShift.data()));
     const __m512i runLength =
         lookUp(tables.runLength, windows(load(tables.afterWindow.data()), ahead));
     const __m512i gap =
         lookUp(tables.gap, windows(load(tables.beforeWindow.data()), behind));
+    longGaps = _mm512_cmpeq_epi8_mask(gap, _mm512_set1_epi8(7));
     return _mm512_or_si512(runLength, gap);
 }
 
@@ -180,18 +183,6 @@ bool vectorBlocksSupported() { return false; }
 #endif
 
 constexpr std::uint64_t dropLowest(std::uint64_t bits) { return bits & (bits - 1); }
-
-// Whether a changed byte among `changed` may follow 7 or more unchanged
-// ones (some blocks that do not are included). `history` holds the change
-// bits of the 64 bytes before.
-inline bool hasLongGap(std::uint64_t history, std::uint64_t changed) {
-    const std::uint64_t unchanged = ~changed;
-    // Bit i: bytes i to i+6 all unchanged.
-    const std::uint64_t two = unchanged & (unchanged >> 1);
-    const std::uint64_t four = two & (two >> 2);
-    const std::uint64_t seven = four & (four >> 3);
-    return seven != 0 || std::countr_zero(changed) + std::countl_zero(history) >= 7;
-}
 
 // Writes the commands of one row, a block of bytes at a time.
 class commandWriter {
@@ -378,8 +369,11 @@ CORVANE_VECTOR_TARGET std::size_t encodeRowWithVectors(const std::uint8_t* seed,
                                      ((everyEighth << runPhase) & continued);
         if (changed != ~std::uint64_t{0} || !changedBefore)
             runPhase = static_cast<unsigned>(-std::countl_one(changed)) & 7;
+        std::uint64_t longGaps;
+        const __m512i commands = commandBytes(historyBits, changedBits, nextBits, longGaps);
+        // Blocks with fewer than 4 commands are quicker step by step.
         const bool wide =
-            dropLowest(dropLowest(dropLowest(starts))) != 0 && !hasLongGap(history, changed);
+            dropLowest(dropLowest(dropLowest(starts))) != 0 && (longGaps & starts) == 0;
         std::uint64_t unwritten = changed;
         if (wide != afterWide) {
             // The bytes before the block's first command that belong to the last one.
@@ -390,8 +384,7 @@ CORVANE_VECTOR_TARGET std::size_t encodeRowWithVectors(const std::uint8_t* seed,
                 writer.resumeAfterWide(target + base, history, carry);
         }
         if (wide) {
-            writer.writeWide(target + base, commandBytes(historyBits, changedBits, nextBits),
-                             unwritten, starts);
+            writer.writeWide(target + base, commands, unwritten, starts);
         } else {
             writer.write<false>(target + base, changed, starts & ((std::uint64_t{1} << 56) - 1));
             writer.write<false>(target + base + 56, (changed >> 56) | (next << 8), starts >> 56);
