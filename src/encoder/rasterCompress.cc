@@ -364,11 +364,11 @@ CORVANE_VECTOR_TARGET std::size_t encodeRowWithVectors(const std::uint8_t* seed,
                 ? _mm512_cmpneq_epi8_mask(load(seed + base + 128), load(target + base + 128))
                 : 0;
         // The run from the block's start, if it goes on from before.
-        const std::uint64_t continued = changedBefore ? changed & ~(changed + 1) : 0;
+        const std::uint64_t continued = changed & ~(changed + changedBefore);
         const std::uint64_t starts = repeatInRuns(runStarts(changed, changedBefore), changed) |
                                      ((everyEighth << runPhase) & continued);
-        if (changed != ~std::uint64_t{0} || !changedBefore)
-            runPhase = static_cast<unsigned>(-std::countl_one(changed)) & 7;
+        // The last start belongs to the run that may go on into the next block.
+        runPhase = static_cast<unsigned>(~std::countl_zero(starts)) & 7;
         std::uint64_t longGaps;
         const __m512i commands = commandBytes(historyBits, changedBits, nextBits, longGaps);
         // Blocks with fewer than 4 commands are quicker step by step.
@@ -398,7 +398,7 @@ CORVANE_VECTOR_TARGET std::size_t encodeRowWithVectors(const std::uint8_t* seed,
         next = afterNext;
         nextBits = spread(afterNext);
     }
-    const std::uint64_t continued = changedBefore ? changed & ~(changed + 1) : 0;
+    const std::uint64_t continued = changed & ~(changed + changedBefore);
     const std::uint64_t carried = (everyEighth << runPhase) & continued & 0xFF;
     if (afterWide)
         writer.resumeAfterWide(target + base, history,
