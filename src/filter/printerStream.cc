@@ -8,8 +8,8 @@
 namespace corvane {
 
 printerStream::printerStream(int fd, const supportFunctions* copy)
-    : fd(fd), copy(copy), pending(std::make_unique_for_overwrite<std::uint8_t[]>(bufferSize)) {
-    if (copy) pendingCopy.reserve(copyThreshold);
+    : fd(fd), copy(copy), pending(std::make_unique_for_overwrite<std::uint8_t[]>(flushThreshold)) {
+    if (copy) pendingCopy.reserve(flushThreshold);
 }
 
 printerStream::~printerStream() { flush(); }
@@ -17,9 +17,9 @@ printerStream::~printerStream() { flush(); }
 void printerStream::writePrinterOnly(std::span<const std::uint8_t> bytes) {
     if (outputFailed) return;
     // The buffer never grows: what does not fit sends the buffer first, and
-    // a piece larger than the whole buffer goes out directly.
-    if (pendingSize + bytes.size() > bufferSize) pushPrinterBytes();
-    if (bytes.size() >= bufferSize) {
+    // a piece of 64 KiB or more goes out directly.
+    if (pendingSize + bytes.size() > flushThreshold) pushPrinterBytes();
+    if (bytes.size() >= flushThreshold) {
         if (!outputFailed && !writeAll(fd, bytes)) outputFailed = true;
         return;
     }
@@ -33,8 +33,8 @@ void printerStream::write(std::span<const std::uint8_t> bytes) {
 }
 
 std::span<std::uint8_t> printerStream::reserve(std::size_t size) {
-    if (size > bufferSize) return {};
-    if (pendingSize + size > bufferSize) pushPrinterBytes();
+    if (size > flushThreshold) return {};
+    if (pendingSize + size > flushThreshold) pushPrinterBytes();
     // Once the printer is gone, bytes are dropped before they are made.
     if (outputFailed) return {};
     return {pending.get() + pendingSize, size};
@@ -52,8 +52,8 @@ void printerStream::flush() {
 
 void printerStream::copyBytes(std::span<const std::uint8_t> bytes) {
     if (!copy) return;
-    if (pendingCopy.size() + bytes.size() > copyThreshold) pushCopyBytes();
-    if (bytes.size() >= copyThreshold) {
+    if (pendingCopy.size() + bytes.size() > flushThreshold) pushCopyBytes();
+    if (bytes.size() >= flushThreshold) {
         copy->copyToPrintFile(bytes);
         return;
     }
