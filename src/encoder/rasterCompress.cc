@@ -99,7 +99,8 @@ constexpr std::array<std::uint8_t, 64> windowTable(int from) {
 // further changed bytes of the command, up to 7, in bits 7-5.
 constexpr std::array<std::uint8_t, 128> runLengthTable() {
     std::array<std::uint8_t, 128> value{};
-    for (int x = 0; x < 128; ++x) value[x] = static_cast<std::uint8_t>(std::countr_one(unsigned(x)) << 5);
+    for (int x = 0; x < 128; ++x)
+        value[x] = static_cast<std::uint8_t>(std::countr_one(unsigned(x)) << 5);
     return value;
 }
 

@@ -30,7 +30,8 @@ ssize_t rasterInput::read(unsigned char* destination, std::size_t length) {
         // refilled behind it by the same call, which spares copying the
         // first row of every read.
         iovec pieces[2] = {{destination, length}, {buffer.data(), buffer.size()}};
-        const ssize_t got = readDescriptor(std::span(pieces).first(length >= buffer.size() ? 1 : 2));
+        const ssize_t got =
+            readDescriptor(std::span(pieces).first(length >= buffer.size() ? 1 : 2));
         if (got <= static_cast<ssize_t>(length)) return got;
         begin = 0;
         end = static_cast<std::size_t>(got) - length;
