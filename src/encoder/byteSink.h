@@ -3,6 +3,7 @@
 // tests); the encoder calls it in stream order and never looks back.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <string_view>
@@ -20,6 +21,14 @@ public:
     // Called where the printer should have everything so far: after the PJL
     // header, after every page and at the end of the job.
     virtual void flush() = 0;
+
+    // Room for the next `size` bytes of the stream inside the sink's own
+    // buffer, so that they can be made in place instead of copied in; empty
+    // when the sink has none to lend. Until commit() the caller writes
+    // nothing else; what it does not commit is dropped.
+    virtual std::span<std::uint8_t> reserve(std::size_t /*size*/) { return {}; }
+    // The first `size` bytes of the room from reserve() join the stream.
+    virtual void commit(std::size_t /*size*/) {}
 
     void write(std::string_view text) {
         write({reinterpret_cast<const std::uint8_t*>(text.data()), text.size()});

@@ -96,22 +96,55 @@ void pclCommands::setNoCompression() {
     writeCommands();
 }
 
-void pclCommands::sizeOfDataToSend(int count) {
-    startBlock(10);
+namespace {
+
+// Appends to a buffer that the caller sized for the longest result.
+class commandText {
+public:
+    explicit commandText(std::span<std::uint8_t> buffer) : buffer(buffer) {}
+    void append(std::string_view text) {
+        std::copy(text.begin(), text.end(), buffer.begin() + static_cast<std::ptrdiff_t>(size));
+        size += text.size();
+    }
+    std::size_t length() const { return size; }
+
+private:
+    std::span<std::uint8_t> buffer;
+    std::size_t size = 0;
+};
+
+}  // namespace
+
+std::size_t pclCommands::formatTransferHeader(int count, std::span<std::uint8_t> buffer) {
     char digits[8];
     const std::int16_t length = convertLengthToString(static_cast<std::int16_t>(count), digits);
-    append("\x1b*b");  // transfer raster data: <count> bytes follow
-    append({digits, static_cast<std::size_t>(length)});
-    append("W");
+    commandText text(buffer);
+    text.append("\x1b*b");  // transfer raster data: <count> bytes follow
+    text.append({digits, static_cast<std::size_t>(length)});
+    text.append("W");
+    return text.length();
+}
+
+std::size_t pclCommands::formatCursorMove(int row, std::span<std::uint8_t> buffer) {
+    char digits[12];
+    const auto number = std::to_chars(std::begin(digits), std::end(digits), row);
+    commandText text(buffer);
+    text.append("\x1b*p0X");  // horizontal cursor to the left edge
+    text.append("\x1b*p");    // vertical cursor to the row, in 1/600 inch
+    text.append({digits, static_cast<std::size_t>(number.ptr - digits)});
+    text.append("Y");
+    return text.length();
+}
+
+void pclCommands::sizeOfDataToSend(int count) {
+    pclBuffer.resize(maxTransferHeader);
+    pclBuffer.resize(formatTransferHeader(count, pclBuffer));
     writeCommands();
 }
 
 void pclCommands::currentCursorPosition(int row) {
-    startBlock(10);
-    append("\x1b*p0X");  // horizontal cursor to the left edge
-    append("\x1b*p");    // vertical cursor to the row, in 1/600 inch
-    appendNumber(row);
-    append("Y");
+    pclBuffer.resize(maxCursorMove);
+    pclBuffer.resize(formatCursorMove(row, pclBuffer));
     writeCommands();
 }
 

@@ -46,6 +46,16 @@ public:
     void sendDuplicateRow();
     void endRasterGraphics();
 
+    // The cursor move to `row` (0 or more) and the transfer header for
+    // `count` bytes (0 to 32767), as currentCursorPosition and
+    // sizeOfDataToSend send them, written at the start of `buffer` for a row
+    // made in the sink's room; each returns the bytes written, at most
+    // maxCursorMove and maxTransferHeader.
+    static std::size_t formatCursorMove(int row, std::span<std::uint8_t> buffer);
+    static std::size_t formatTransferHeader(int count, std::span<std::uint8_t> buffer);
+    static constexpr std::size_t maxCursorMove = 19;     // ESC*p0X ESC*p2147483647Y
+    static constexpr std::size_t maxTransferHeader = 9;  // ESC*b32767W
+
     // Signed 16-bit value to decimal text in `buffer` (at least 7 bytes),
     // NUL-terminated; returns the number of characters before the NUL.
     static std::int16_t convertLengthToString(std::int16_t value, std::span<char> buffer);

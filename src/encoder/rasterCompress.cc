@@ -41,18 +41,11 @@ std::uint64_t changeMask(const std::uint8_t* seed, const std::uint8_t* target,
     return mask;
 }
 
-// Where commands start among 64 bytes, all at once: bit i set when one
-// starts at byte i. A command starts where a run of changed bytes starts
-// and then every 8 bytes while the run lasts. `changedBefore` tells whether
-// the byte before bit 0 changed; `known` holds the starts already known in
-// the low bits (a run from before continues them). A start depends only on
-// the bytes before it, so every bit of the result is final.
-std::uint64_t commandStarts(std::uint64_t changed, bool changedBefore, std::uint64_t known) {
-    std::uint64_t starts =
-        known | (changed & ~((changed << 1) | static_cast<std::uint64_t>(changedBefore)));
-    // runOf9: bits i-8..i all changed; runOf17 and runOf33 likewise. Each
-    // start repeats 8, 16 and 32 bytes further on where the run lasts, which
-    // puts one at every 8th byte of each run.
+// Adds a command start 8, 16, ... bytes after each start in `starts` for as
+// long as its run of changed bytes lasts, which puts one at every 8th byte
+// of each run.
+std::uint64_t repeatInRuns(std::uint64_t starts, std::uint64_t changed) {
+    // runOf9: bits i-8..i all changed; runOf17 and runOf33 likewise.
     const std::uint64_t runOf2 = changed & (changed << 1);
     const std::uint64_t runOf4 = runOf2 & (runOf2 << 2);
     const std::uint64_t runOf8 = runOf4 & (runOf4 << 4);
@@ -65,16 +58,24 @@ std::uint64_t commandStarts(std::uint64_t changed, bool changedBefore, std::uint
     return starts;
 }
 
+// Bit i set: byte i starts a run of changed bytes (`changedBefore`: the
+// byte before bit 0 changed).
+std::uint64_t runStarts(std::uint64_t changed, bool changedBefore) {
+    return changed & ~((changed << 1) | static_cast<std::uint64_t>(changedBefore));
+}
+
+// Where commands start among 64 bytes, all at once: bit i set when one
+// starts at byte i. A command starts where a run of changed bytes starts
+// and then every 8 bytes while the run lasts. `known` holds the starts
+// already known in the low bits (a run from before continues them). A start
+// depends only on the bytes before it, so every bit of the result is final.
+std::uint64_t commandStarts(std::uint64_t changed, bool changedBefore, std::uint64_t known) {
+    return repeatInRuns(known | runStarts(changed, changedBefore), changed);
+}
+
 #if defined(CORVANE_VECTOR_BLOCKS)
 #define CORVANE_VECTOR_TARGET \
     __attribute__((target("avx512f,avx512bw,avx512vbmi,avx512vbmi2,bmi,bmi2,popcnt,lzcnt")))
-
-// Permutation indexes: byte i is i + shift (the instructions take it mod 64).
-constexpr std::array<std::uint8_t, 64> byteIndexTable(int shift) {
-    std::array<std::uint8_t, 64> index{};
-    for (int i = 0; i < 64; ++i) index[i] = static_cast<std::uint8_t>(i + shift);
-    return index;
-}
 
 // Byte 2i takes byte `first + i` of the first vector, byte 2i + 1 byte
 // `first + i` of the second.
@@ -87,88 +88,81 @@ constexpr std::array<std::uint8_t, 64> interleaveTable(int first) {
     return index;
 }
 
+// Byte k of every 64-bit lane: `from + k`, the first bit of an 8-bit window.
+constexpr std::array<std::uint8_t, 64> windowTable(int from) {
+    std::array<std::uint8_t, 64> index{};
+    for (int i = 0; i < 64; ++i) index[i] = static_cast<std::uint8_t>(from + i % 8);
+    return index;
+}
+
+// For a 7-bit window of change bits after a start (bit 0 next to it): the
+// further changed bytes of the command, up to 7, in bits 7-5.
+constexpr std::array<std::uint8_t, 128> runLengthTable() {
+    std::array<std::uint8_t, 128> value{};
+    for (int x = 0; x < 128; ++x)
+        value[x] = static_cast<std::uint8_t>(std::countr_one(unsigned(x)) << 5);
+    return value;
+}
+
+// For a 7-bit window of change bits before a byte (bit 6 next to it): the
+// unchanged bytes right before it, 7 when all of them are unchanged.
+constexpr std::array<std::uint8_t, 128> gapTable() {
+    std::array<std::uint8_t, 128> value{};
+    for (int x = 0; x < 128; ++x)
+        value[x] = static_cast<std::uint8_t>(x == 0 ? 7 : std::countl_zero(unsigned(x) << 25));
+    return value;
+}
+
 struct vectorTables {
-    std::array<std::uint8_t, 64> identity = byteIndexTable(0);
-    std::array<std::uint8_t, 64> plusOne = byteIndexTable(1);
-    std::array<std::uint8_t, 64> minusOne = byteIndexTable(-1);
     std::array<std::array<std::uint8_t, 64>, 2> interleave = {interleaveTable(0),
                                                               interleaveTable(32)};
+    // Lane j of `ahead` holds the change bits from byte 8j on (the next
+    // block's above the block's); lane j of `behind` those from byte
+    // 8j - 56 on (the previous block's below the block's).
+    std::array<std::uint64_t, 8> aheadShift = {0, 8, 16, 24, 32, 40, 48, 56};
+    std::array<std::uint64_t, 8> behindShift = {56, 48, 40, 32, 24, 16, 8, 0};
+    // Byte i's windows: bytes i+1..i+7 of `ahead`, bytes i-7..i-1 of `behind`.
+    std::array<std::uint8_t, 64> afterWindow = windowTable(1);
+    std::array<std::uint8_t, 64> beforeWindow = windowTable(49);
+    std::array<std::uint8_t, 128> runLength = runLengthTable();
+    std::array<std::uint8_t, 128> gap = gapTable();
 };
 constexpr vectorTables tables;
 
-CORVANE_VECTOR_TARGET __m512i load(const std::array<std::uint8_t, 64>& bytes) {
-    return _mm512_loadu_si512(bytes.data());
+CORVANE_VECTOR_TARGET __m512i load(const void* bytes) { return _mm512_loadu_si512(bytes); }
+
+// Looks each byte's low 7 bits up in a 128-byte table.
+CORVANE_VECTOR_TARGET __m512i lookUp(const std::array<std::uint8_t, 128>& table, __m512i index) {
+    return _mm512_permutex2var_epi8(load(table.data()), index, load(table.data() + 64));
 }
 
-// Every byte moved up one place, zero below.
-CORVANE_VECTOR_TARGET __m512i shiftUpOne(__m512i bytes) {
-    return _mm512_maskz_permutexvar_epi8(~std::uint64_t{1}, load(tables.minusOne), bytes);
+// Byte i of the result: the 8 bits of `bits`' 64-bit lane from bit
+// `control` byte i on. (The masked form with every lane selected is the
+// same instruction; GCC 12's unmasked form warns of an uninitialized value.)
+CORVANE_VECTOR_TARGET __m512i windows(__m512i control, __m512i bits) {
+    return _mm512_mask_multishift_epi64_epi8(bits, ~__mmask64{0}, control, bits);
 }
 
-// All commands of one block at once with 64-byte vectors: each byte's
-// command byte (offset, run length) is computed in its lane, then command
-// bytes and changed bytes are interleaved and packed into the output.
-// Returns false, writing nothing, when an offset needs extension bytes.
-// `gapBefore` counts the unchanged bytes from the end of what is encoded to
-// the block (0 when that end lies inside the block).
-CORVANE_VECTOR_TARGET inline bool writeVectorBlock(const std::uint8_t* block,
-                                                   std::uint64_t changed, std::uint64_t starts,
-                                                   bool changedBefore,
-                                                   std::size_t gapBefore, std::uint8_t*& out,
-                                                   const std::uint8_t*& encodedEnd) {
-    // End (index + 1) of the last changed byte before each start, 0 for
-    // none. Inside a run that is the start itself; at a run's first byte it
-    // is the end of the run before, found by packing the run ends in order
-    // and spreading them over the run starts, one run behind (or none
-    // behind when the block begins inside a run, whose end comes first).
-    const std::uint64_t runStarts = starts & changed & ~(changed << 1) &
-                                    ~static_cast<std::uint64_t>(changedBefore);
-    const std::uint64_t runEnds = changed & ~(changed >> 1);
-    __m512i previousEnds = _mm512_maskz_compress_epi8(runEnds, load(tables.plusOne));
-    if (!(changedBefore && (changed & 1))) previousEnds = shiftUpOne(previousEnds);
-    __m512i lastEnd = _mm512_maskz_expand_epi8(runStarts, previousEnds);
-    lastEnd = _mm512_mask_mov_epi8(lastEnd, starts & ~runStarts, load(tables.identity));
-    // Offset at each start: the unchanged bytes right before it.
-    __m512i command = _mm512_sub_epi8(load(tables.identity), lastEnd);
-    const __m512i gap = _mm512_set1_epi8(static_cast<char>(std::min<std::size_t>(gapBefore, 64)));
-    command = _mm512_mask_add_epi8(
-        command, _mm512_cmpeq_epi8_mask(lastEnd, _mm512_setzero_si512()), command, gap);
-    if ((_mm512_cmpge_epu8_mask(command, _mm512_set1_epi8(31)) & starts) != 0) return false;
-    // Run length - 1 in bits 7-5: the number of further changed bytes, up
-    // to 7. ahead[k]: bytes i..i+k all changed; the count is the largest
-    // such k, added bit by bit.
-    std::uint64_t ahead[8];
-    ahead[0] = changed;
-    for (int k = 1; k < 8; ++k) ahead[k] = ahead[k - 1] & (changed >> k);
-    const std::uint64_t four = ahead[4];
-    const std::uint64_t two = ahead[6] | (ahead[2] & ~ahead[4]);
-    const std::uint64_t one = ahead[7] | (ahead[5] & ~ahead[6]) | (ahead[3] & ~ahead[4]) |
-                              (ahead[1] & ~ahead[2]);
-    const __m512i bit7 = _mm512_set1_epi8(static_cast<char>(0x80));
-    command = _mm512_mask_add_epi8(command, four, command, bit7);
-    command = _mm512_mask_add_epi8(command, two, command, _mm512_set1_epi8(0x40));
-    command = _mm512_mask_add_epi8(command, one, command, _mm512_set1_epi8(0x20));
+// Change bits as a vector, each 64-bit lane holding the same 64.
+CORVANE_VECTOR_TARGET __m512i spread(std::uint64_t changed) {
+    return _mm512_set1_epi64(static_cast<long long>(changed));
+}
 
-    const auto firstStart = static_cast<unsigned>(std::countr_zero(starts));
-    const auto lastStart = static_cast<unsigned>(63 - std::countl_zero(starts));
-    const auto end =
-        lastStart + static_cast<unsigned>(std::countr_zero(~(changed >> lastStart) | 0x100));
-    const std::uint64_t covered =
-        changed & (~std::uint64_t{0} << firstStart) & ((std::uint64_t{1} << end) - 1);
-
-    const __m512i data = _mm512_loadu_si512(block);
-    for (int half = 0; half < 2; ++half) {
-        const unsigned from = 32 * static_cast<unsigned>(half);
-        const std::uint64_t keep =
-            _pdep_u64((starts >> from) & 0xFFFFFFFF, 0x5555555555555555) |
-            _pdep_u64((covered >> from) & 0xFFFFFFFF, 0xAAAAAAAAAAAAAAAA);
-        const __m512i pairs =
-            _mm512_permutex2var_epi8(command, load(tables.interleave[half]), data);
-        _mm512_storeu_si512(out, _mm512_maskz_compress_epi8(keep, pairs));
-        out += std::popcount(keep);
-    }
-    encodedEnd = block + end;
-    return true;
+// The command byte each byte of a 64-byte block would have if a command
+// started there: the run length from the change bits after it (`next`: the
+// next block's), the offset from those before it (`history`: the previous
+// block's, ones before the row). `longGaps` gets the bytes whose offset is
+// 7 or more, which this does not give.
+CORVANE_VECTOR_TARGET inline __m512i commandBytes(__m512i history, __m512i changed, __m512i next,
+                                                  std::uint64_t& longGaps) {
+    const __m512i ahead = _mm512_shrdv_epi64(changed, next, load(tables.aheadShift.data()));
+    const __m512i behind = _mm512_shldv_epi64(changed, history, load(tables.behindShift.data()));
+    const __m512i runLength =
+        lookUp(tables.runLength, windows(load(tables.afterWindow.data()), ahead));
+    const __m512i gap =
+        lookUp(tables.gap, windows(load(tables.beforeWindow.data()), behind));
+    longGaps = _mm512_cmpeq_epi8_mask(gap, _mm512_set1_epi8(7));
+    return _mm512_or_si512(runLength, gap);
 }
 
 // changeMask with one 64-byte compare.
@@ -176,7 +170,7 @@ CORVANE_VECTOR_TARGET inline std::uint64_t changeMaskWide(const std::uint8_t* se
                                                           const std::uint8_t* target,
                                                           std::size_t available) {
     if (available < 64) return changeMask(seed, target, available);
-    return _mm512_cmpneq_epi8_mask(_mm512_loadu_si512(seed), _mm512_loadu_si512(target));
+    return _mm512_cmpneq_epi8_mask(load(seed), load(target));
 }
 
 bool vectorBlocksSupported() {
@@ -217,7 +211,7 @@ public:
             if (offset < 31) [[likely]]
                 *out++ = static_cast<std::uint8_t>(((count - 1) << 5) | offset);
             else
-                writeLongOffset(count, offset);
+                writeLongOffset<nearEnd>(count, offset);
             // A fixed-size copy is cheaper than a variable one; the bytes
             // past `count` are overwritten by the next command or lie beyond
             // the result.
@@ -230,16 +224,35 @@ public:
         }
     }
 
-    // The block's commands through the vector unit; false when the block
-    // needs the step-by-step path.
 #if defined(CORVANE_VECTOR_BLOCKS)
-    [[gnu::always_inline]] bool writeWide(const std::uint8_t* block, std::uint64_t changed,
-                                          std::uint64_t starts, bool changedBefore) {
-        // Each half of the block stores 64 bytes, of which up to 64 count.
-        if (outEnd - out < 192) return false;
-        const std::size_t gapBefore =
-            block > encodedEnd ? static_cast<std::size_t>(block - encodedEnd) : 0;
-        return writeVectorBlock(block, changed, starts, changedBefore, gapBefore, out, encodedEnd);
+    // All commands of a 64-byte block at once, their bytes in `commands`:
+    // command bytes and changed bytes are interleaved and packed into the
+    // output. A command may run on into the next block; the bytes it has
+    // there are left to that block. Each half stores 64 bytes, of which up
+    // to 64 count.
+    CORVANE_VECTOR_TARGET void writeWide(const std::uint8_t* block, __m512i commands,
+                                         std::uint64_t changed, std::uint64_t starts) {
+        const __m512i data = load(block);
+        for (int half = 0; half < 2; ++half) {
+            const unsigned from = 32 * static_cast<unsigned>(half);
+            const std::uint64_t keep =
+                _pdep_u64((starts >> from) & 0xFFFFFFFF, 0x5555555555555555) |
+                _pdep_u64((changed >> from) & 0xFFFFFFFF, 0xAAAAAAAAAAAAAAAA);
+            const __m512i pairs =
+                _mm512_permutex2var_epi8(commands, load(tables.interleave[half].data()), data);
+            _mm512_storeu_si512(out, _mm512_maskz_compress_epi8(keep, pairs));
+            out += std::popcount(keep);
+        }
+    }
+
+    // Back to step-by-step writing after writeWide's blocks, at `block`:
+    // writes the `carry` bytes there that end the last command, and sets
+    // where the next offset counts from. `history` holds the change bits of
+    // the block before, which writeWide wrote.
+    void resumeAfterWide(const std::uint8_t* block, std::uint64_t history, unsigned carry) {
+        std::memcpy(out, block, 8);
+        out += carry;
+        encodedEnd = carry != 0 ? block + carry : block - std::countl_zero(history);
     }
 #endif
 
@@ -248,11 +261,20 @@ public:
 private:
     // A command byte with offset 31, then the rest of the offset as bytes
     // that add up to it; 0xFF means "more follow".
+    template <bool nearEnd>
     void writeLongOffset(unsigned count, std::size_t offset) {
         *out++ = static_cast<std::uint8_t>(((count - 1) << 5) | 31);
         const std::size_t extension = offset - 31;
         const std::size_t fullBytes = extension / 255;
-        std::memset(out, 0xFF, fullBytes);
+        if constexpr (nearEnd) {
+            std::memset(out, 0xFF, fullBytes);
+        } else {
+            // 8 bytes at a time, which keeps calls (and with them vectors
+            // sent to memory) out of the vector loop; what goes past the
+            // 0xFF bytes lies inside the command's 8-byte copy.
+            constexpr std::uint64_t allOnes = ~std::uint64_t{0};
+            for (std::size_t i = 0; i < fullBytes; i += 8) std::memcpy(out + i, &allOnes, 8);
+        }
         out += fullBytes;
         *out++ = static_cast<std::uint8_t>(extension % 255);
     }
@@ -264,15 +286,16 @@ private:
     const std::uint8_t* encodedEnd;
 };
 
-// The commands of a row of n bytes into `output`; returns their byte count.
-// Inlined into each caller so that the vector variant is compiled for the
-// vector instructions as a whole.
+// The commands of the row's bytes from `base` on, step by step. `carried`
+// holds the command starts of a run going on at `base` in its low 8 bits,
+// `changedBefore` whether the byte before `base` changed. Inlined into each
+// caller so that the vector variant is compiled for the vector instructions
+// as a whole.
 template <bool withVectors>
-[[gnu::always_inline]] inline std::size_t encodeRow(const std::uint8_t* seed,
-                                                    const std::uint8_t* target, std::size_t n,
-                                                    std::span<std::uint8_t> dataBuffer) {
-    commandWriter writer(target, n, dataBuffer);
-
+[[gnu::always_inline]] inline void encodeSteps(const std::uint8_t* seed,
+                                               const std::uint8_t* target, std::size_t n,
+                                               std::size_t base, std::uint64_t carried,
+                                               bool changedBefore, commandWriter& writer) {
     // Blocks of 56 bytes, each seen through the change bits of 64: a command
     // starting in the block has its 8 possible bytes in view. The starts in
     // the 8 bytes beyond the block are the next block's first ones.
@@ -281,9 +304,7 @@ template <bool withVectors>
     // copy stays inside the row and inside the output, which keeps room for
     // one byte per 8 still to come.
     constexpr std::size_t reserve = step + 72;
-    std::uint64_t carried = 0;
-    bool changedBefore = false;
-    for (std::size_t base = 0; base < n; base += step) {
+    for (; base < n; base += step) {
         std::uint64_t changed;
         if constexpr (withVectors)
             changed = changeMaskWide(seed + base, target + base, n - base);
@@ -294,33 +315,97 @@ template <bool withVectors>
             changedBefore = false;
             continue;
         }
-        const bool changedBeforeBlock = changedBefore;
         const std::uint64_t starts = commandStarts(changed, changedBefore, carried);
         carried = starts >> step;
         changedBefore = (changed >> (step - 1)) & 1;
         const std::uint64_t blockStarts = starts & ((std::uint64_t{1} << step) - 1);
-        if (base + reserve <= n) {
-            if constexpr (withVectors) {
-                // Blocks with fewer than 4 commands are quicker step by step.
-                const std::uint64_t threeDropped =
-                    dropLowest(dropLowest(dropLowest(blockStarts)));
-                if (threeDropped != 0 && writer.writeWide(target + base, changed, blockStarts,
-                                                        changedBeforeBlock))
-                    continue;
-            }
+        if (base + reserve <= n)
             writer.write<false>(target + base, changed, blockStarts);
-        } else {
+        else
             writer.write<true>(target + base, changed, blockStarts);
-        }
     }
-    return static_cast<std::size_t>(writer.end() - dataBuffer.data());
 }
 
 #if defined(CORVANE_VECTOR_BLOCKS)
+// Blocks of 64 bytes through the vector unit, the last 64 to 127 bytes step
+// by step. Blocks with few commands, or with an offset of 14 or more, are
+// also written step by step.
+// Blocks of 64 bytes through the vector unit, the last 64 to 127 bytes step
+// by step. Blocks with fewer than 4 commands, or with an offset of 7 or
+// more, are also written step by step.
 CORVANE_VECTOR_TARGET std::size_t encodeRowWithVectors(const std::uint8_t* seed,
                                                        const std::uint8_t* target, std::size_t n,
                                                        std::span<std::uint8_t> output) {
-    return encodeRow<true>(seed, target, n, output);
+    commandWriter writer(target, n, output);
+    constexpr std::uint64_t everyEighth = 0x0101010101010101;
+    std::uint64_t changed = changeMaskWide(seed, target, n);
+    // The change bits are found a block before they are needed, which keeps
+    // the compare out of each block's chain of dependent steps.
+    std::uint64_t next = n >= 128 ? changeMaskWide(seed + 64, target + 64, 64) : 0;
+    // The offsets at the row's start count from there, as after a change.
+    std::uint64_t history = ~std::uint64_t{0};
+    __m512i historyBits = spread(history);
+    __m512i changedBits = spread(changed);
+    __m512i nextBits = spread(next);
+    bool changedBefore = false;
+    // Where the run going on at the block's start began, modulo 8: its
+    // commands start there and every 8 bytes on.
+    unsigned runPhase = 0;
+    // The block before went through writeWide, which leaves the bytes of
+    // its last command beyond that block unwritten.
+    bool afterWide = false;
+    // The output bound leaves room for writeWide's stores while 128 bytes
+    // or more remain: a command takes at most one byte more than its bytes
+    // and the unchanged ones before it, and one with an offset of 0 (a run
+    // going on) follows a command of 8 bytes.
+    std::size_t base = 0;
+    for (; base + 128 <= n; base += 64) {
+        const std::uint64_t afterNext =
+            base + 192 <= n
+                ? _mm512_cmpneq_epi8_mask(load(seed + base + 128), load(target + base + 128))
+                : 0;
+        // The run from the block's start, if it goes on from before.
+        const std::uint64_t continued = changed & ~(changed + changedBefore);
+        const std::uint64_t starts = repeatInRuns(runStarts(changed, changedBefore), changed) |
+                                     ((everyEighth << runPhase) & continued);
+        // The last start belongs to the run that may go on into the next block.
+        runPhase = static_cast<unsigned>(~std::countl_zero(starts)) & 7;
+        std::uint64_t longGaps;
+        const __m512i commands = commandBytes(historyBits, changedBits, nextBits, longGaps);
+        // Blocks with fewer than 4 commands are quicker step by step.
+        const bool wide =
+            dropLowest(dropLowest(dropLowest(starts))) != 0 && (longGaps & starts) == 0;
+        std::uint64_t unwritten = changed;
+        if (wide != afterWide) {
+            // The bytes before the block's first command that belong to the last one.
+            const auto carry = static_cast<unsigned>(std::countr_zero(starts | ~continued));
+            if (wide)
+                unwritten &= ~std::uint64_t{0} << carry;  // written step by step
+            else
+                writer.resumeAfterWide(target + base, history, carry);
+        }
+        if (wide) {
+            writer.writeWide(target + base, commands, unwritten, starts);
+        } else {
+            writer.write<false>(target + base, changed, starts & ((std::uint64_t{1} << 56) - 1));
+            writer.write<false>(target + base + 56, (changed >> 56) | (next << 8), starts >> 56);
+        }
+        afterWide = wide;
+        history = changed;
+        historyBits = changedBits;
+        changedBefore = changed >> 63;
+        changed = next;
+        changedBits = nextBits;
+        next = afterNext;
+        nextBits = spread(afterNext);
+    }
+    const std::uint64_t continued = changed & ~(changed + changedBefore);
+    const std::uint64_t carried = (everyEighth << runPhase) & continued & 0xFF;
+    if (afterWide)
+        writer.resumeAfterWide(target + base, history,
+                               static_cast<unsigned>(std::countr_zero(carried | ~continued)));
+    encodeSteps<true>(seed, target, n, base, carried, changedBefore, writer);
+    return static_cast<std::size_t>(writer.end() - output.data());
 }
 #endif
 
@@ -344,7 +429,9 @@ std::size_t rasterCompress::deltaCompress(std::span<const std::uint8_t> seedData
     if (vectorBlocks)
         return encodeRowWithVectors(seedData.data(), targetData.data(), n, dataBuffer);
 #endif
-    return encodeRow<false>(seedData.data(), targetData.data(), n, dataBuffer);
+    commandWriter writer(targetData.data(), n, dataBuffer);
+    encodeSteps<false>(seedData.data(), targetData.data(), n, 0, 0, false, writer);
+    return static_cast<std::size_t>(writer.end() - dataBuffer.data());
 }
 
 }  // namespace corvane

@@ -22,7 +22,9 @@ std::size_t checkedRowLength(const pageGeometry& page) {
 rasterData::rasterData(const pageGeometry& page, pclCommands& pclControl, byteSink& output)
     : pclControl(pclControl), output(output), rowStorage(checkedRowLength(page)),
       seedStorage(page.bytesPerLine, 0),
-      compressed(rasterCompress::maxCompressedSize(page.bytesPerLine)), row(rowStorage),
+      compressed(std::make_unique_for_overwrite<std::uint8_t[]>(
+          rasterCompress::maxCompressedSize(page.bytesPerLine))),
+      compressedCapacity(rasterCompress::maxCompressedSize(page.bytesPerLine)), row(rowStorage),
       seed(seedStorage) {
     pclControl.setDeltaCompression();
 }
@@ -61,30 +63,48 @@ rasterData::rowResult rasterData::sendRow(std::size_t length) {
 
     // Compress before anything is announced: a row too wide to transfer
     // must not leave a cursor move behind. Only the bytes the front end
-    // filled are compressed or sent.
+    // filled are compressed or sent. Where the sink lends room, the delta
+    // data is made there, behind room for the cursor move and the transfer
+    // header, which saves copying it.
     const bool duplicate = rowsEqual(row, seed);
+    const bool placeable = index <= static_cast<std::uint32_t>(INT32_MAX);
+    std::span<std::uint8_t> room;
+    std::size_t cursorLength = 0;
     std::size_t compressedSize = 0;
     if (!duplicate) {
-        compressedSize = compressor.deltaCompress(seed, row, static_cast<int>(length), compressed);
+        room = output.reserve(pclCommands::maxCursorMove + pclCommands::maxTransferHeader +
+                              rasterCompress::maxCompressedSize(length));
+        std::span<std::uint8_t> data(compressed.get(), compressedCapacity);
+        if (!room.empty()) {
+            if (skippedRows > 0 && placeable)
+                cursorLength = pclCommands::formatCursorMove(static_cast<int>(index), room);
+            data = room.subspan(cursorLength + pclCommands::maxTransferHeader);
+        }
+        compressedSize = compressor.deltaCompress(seed, row, static_cast<int>(length), data);
         if (compressedSize > maxTransferCount && length > maxTransferCount) {
             leaveOut();
             return rowResult::leftOutTooWide;
         }
     }
+    const bool inPlace = !room.empty() && compressedSize <= maxTransferCount;
 
     if (skippedRows > 0) {
         // A cursor position is a signed 32-bit number: rows further down
         // than that cannot be placed, and such a page is cut there.
-        if (index > static_cast<std::uint32_t>(INT32_MAX)) [[unlikely]]
+        if (!placeable) [[unlikely]]
             return rowResult::pageCut;
-        pclControl.currentCursorPosition(static_cast<int>(index));
+        if (!inPlace) pclControl.currentCursorPosition(static_cast<int>(index));
         skippedRows = 0;
     }
     if (duplicate) {
         pclControl.sendDuplicateRow();
+    } else if (inPlace) {
+        commitInPlace(room, cursorLength, compressedSize);
+        std::swap(row, seed);
+        seedIsZero = false;
     } else if (compressedSize <= maxTransferCount) {
         pclControl.sizeOfDataToSend(static_cast<int>(compressedSize));
-        sendData(std::span(compressed).first(compressedSize));
+        sendData({compressed.get(), compressedSize});
         std::swap(row, seed);
         seedIsZero = false;
     } else {
@@ -99,6 +119,20 @@ rasterData::rowResult rasterData::sendRow(std::size_t length) {
     }
     seedForgotten = false;
     return rowResult::sent;
+}
+
+void rasterData::commitInPlace(std::span<std::uint8_t> room, std::size_t cursorLength,
+                               std::size_t dataLength) {
+    // The data was made after room for the longest transfer header; a
+    // shorter one (a count below 10000) moves it down to close the gap.
+    std::uint8_t header[pclCommands::maxTransferHeader];
+    const std::size_t headerLength =
+        pclCommands::formatTransferHeader(static_cast<int>(dataLength), header);
+    std::uint8_t* const data = room.data() + cursorLength + headerLength;
+    if (headerLength < pclCommands::maxTransferHeader)
+        std::memmove(data, room.data() + cursorLength + pclCommands::maxTransferHeader, dataLength);
+    std::memcpy(room.data() + cursorLength, header, headerLength);
+    output.commit(cursorLength + headerLength + dataLength);
 }
 
 }  // namespace corvane

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <vector>
 
@@ -53,6 +54,11 @@ public:
 private:
     void leaveOut();
     void sendData(std::span<const std::uint8_t> bytes);
+    // Puts the transfer header between the cursor move (`cursorLength`
+    // bytes, or none) and the delta data made in the sink's room, and hands
+    // the room over.
+    void commitInPlace(std::span<std::uint8_t> room, std::size_t cursorLength,
+                       std::size_t dataLength);
 
     pclCommands& pclControl;
     byteSink& output;
@@ -62,7 +68,10 @@ private:
     // sent becomes the seed, and the old seed's buffer takes the next row.
     std::vector<std::uint8_t> rowStorage;
     std::vector<std::uint8_t> seedStorage;
-    std::vector<std::uint8_t> compressed;
+    // Delta data for sinks that lend no room; untouched (no memory in use)
+    // where they do.
+    std::unique_ptr<std::uint8_t[]> compressed;
+    std::size_t compressedCapacity;
     std::span<std::uint8_t> row;
     std::span<std::uint8_t> seed;
 

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstring>
 #include <poll.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include "filter/jobControl.h"
@@ -25,12 +26,16 @@ ssize_t rasterInput::readBytes(void* context, unsigned char* buffer, std::size_t
 
 ssize_t rasterInput::read(unsigned char* destination, std::size_t length) {
     if (begin == end) {
-        // Large requests go straight to the caller; small ones refill the buffer.
-        if (length >= buffer.size()) return readDescriptor(destination, length);
-        const ssize_t got = readDescriptor(buffer.data(), buffer.size());
-        if (got <= 0) return got;
+        // The request is read straight into its place and the buffer is
+        // refilled behind it by the same call, which spares copying the
+        // first row of every read.
+        iovec pieces[2] = {{destination, length}, {buffer.data(), buffer.size()}};
+        const ssize_t got =
+            readDescriptor(std::span(pieces).first(length >= buffer.size() ? 1 : 2));
+        if (got <= static_cast<ssize_t>(length)) return got;
         begin = 0;
-        end = static_cast<std::size_t>(got);
+        end = static_cast<std::size_t>(got) - length;
+        return static_cast<ssize_t>(length);
     }
     const std::size_t served = std::min(length, end - begin);
     std::memcpy(destination, buffer.data() + begin, served);
@@ -42,9 +47,9 @@ ssize_t rasterInput::read(unsigned char* destination, std::size_t length) {
 // cancelled job would sit waiting for input that may never come; this one
 // gives up once SIGTERM has been raised. A descriptor in non-blocking mode
 // is waited on instead of spun on.
-ssize_t rasterInput::readDescriptor(unsigned char* destination, std::size_t length) {
+ssize_t rasterInput::readDescriptor(std::span<const iovec> pieces) {
     while (!cancelSignal::raised()) {
-        const ssize_t got = ::read(fd, destination, length);
+        const ssize_t got = ::readv(fd, pieces.data(), static_cast<int>(pieces.size()));
         if (got >= 0) return got;
         if (errno == EAGAIN || errno == EWOULDBLOCK) {
             pollfd readable{fd, POLLIN, 0};

@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <span>
+#include <sys/uio.h>
 #include <sys/types.h>
 #include <vector>
 
@@ -27,7 +29,7 @@ private:
     // libcups's read callback.
     static ssize_t readBytes(void* context, unsigned char* buffer, std::size_t length);
     ssize_t read(unsigned char* buffer, std::size_t length);
-    ssize_t readDescriptor(unsigned char* buffer, std::size_t length);
+    ssize_t readDescriptor(std::span<const iovec> pieces);
 
     // libcups asks for one row (or one header) per call; serving those from
     // a larger buffer saves most of the system calls on a pipe.

@@ -31,6 +31,10 @@ TEST(PageTransfer, RowsGoOutSkippedRepeatedCompressedOrUnencoded) {
     const row fitsRaw = patternRow(31500, 1), tooWide = patternRow(36000, 1);
     row nearlyBlack(36000, 0);
     nearlyBlack[20000] = 7;
+    // 4000 pixels: delta data of 13500 bytes, a count of five digits.
+    const row wide(12000, 0x55);
+    std::string wideFromZero;
+    for (int command = 0; command < 1500; ++command) wideFromZero += bytes({0xE0}) + std::string(8, '\x55');
     const auto sent = result::sent, out = result::leftOut;
     const std::vector<transferCase> cases = {
         {"a row equal to the seed is a repeat", 2, {a, a}, transfer(aFromZero) + repeatRow(), {sent, sent}},
@@ -50,10 +54,16 @@ TEST(PageTransfer, RowsGoOutSkippedRepeatedCompressedOrUnencoded) {
         {"a row too long even unencoded is left out", 12000, {tooWide, nearlyBlack},
          cursorTo(1) + transfer(bytes({0x1F}) + std::string(78, '\xFF') + bytes({0x4F, 7})),
          {result::leftOutTooWide, sent}},
+        {"a count of five digits after a cursor move", 4000, {whiteRow(12000), wide},
+         cursorTo(1) + transfer(wideFromZero),
+         {out, sent}},
     };
+    // Rows made in the sink's room must come out as rows copied into it.
+    for (const bool lendsRoom : {false, true})
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        memorySink sink;
+        SCOPED_TRACE(lendsRoom ? "made in the sink's room" : "copied into the sink");
+        memorySink sink(lendsRoom);
         pclCommands pcl(std::make_shared<const argumentStore>(optionMap{}), sink);
         rasterData transfer({c.width, static_cast<std::uint32_t>(c.rows.size()), 3 * c.width}, pcl, sink);
         std::vector<result> results;

@@ -16,13 +16,27 @@ namespace corvane::test {
 
 using row = std::vector<std::uint8_t>;
 
+// With `lendsRoom`, rows are made in the sink's room (byteSink::reserve) as
+// the filter's output stream has them made; the room starts out filled with
+// junk, so bytes that were not made there show.
 class memorySink final : public byteSink {
 public:
+    explicit memorySink(bool lendsRoom = false) : lendsRoom(lendsRoom) {}
     using byteSink::write;
     void write(std::span<const std::uint8_t> bytes) override { text.append(bytes.begin(), bytes.end()); }
     void flush() override { flushedAt.push_back(text.size()); }
+    std::span<std::uint8_t> reserve(std::size_t size) override {
+        if (!lendsRoom) return {};
+        room.assign(size, 0xCD);
+        return room;
+    }
+    void commit(std::size_t size) override { text.append(room.begin(), room.begin() + static_cast<std::ptrdiff_t>(size)); }
     std::string text;
     std::vector<std::size_t> flushedAt;  // stream length at each flush
+
+private:
+    bool lendsRoom;
+    std::vector<std::uint8_t> room;
 };
 
 inline std::string esc(std::string_view command) { return std::string(1, '\x1b').append(command); }
