@@ -1,44 +1,26 @@
 #include "app/deviceSink.h"
 
-#include <cstring>
-
 namespace corvane {
-
-deviceSink::deviceSink(pappl_device_t* device)
-    : device(device), buffer(std::make_unique_for_overwrite<std::uint8_t[]>(capacity)) {}
 
 void deviceSink::send(std::span<const std::uint8_t> bytes) {
     if (writeFailed || bytes.empty()) return;
     if (papplDeviceWrite(device, bytes.data(), bytes.size()) < 0) writeFailed = true;
 }
 
-void deviceSink::push() {
-    send({buffer.get(), used});
-    used = 0;
-}
-
 void deviceSink::write(std::span<const std::uint8_t> bytes) {
-    if (writeFailed) return;
-    if (used + bytes.size() > capacity) push();
-    if (bytes.size() >= capacity) {
-        send(bytes);
-        return;
-    }
-    if (!bytes.empty()) std::memcpy(buffer.get() + used, bytes.data(), bytes.size());
-    used += bytes.size();
+    if (!writeFailed) buffer.write(bytes, sender());
 }
 
 std::span<std::uint8_t> deviceSink::reserve(std::size_t size) {
-    if (size > capacity) return {};
-    if (used + size > capacity) push();
-    if (writeFailed) return {};
-    return {buffer.get() + used, size};
+    const auto room = buffer.reserve(size, sender());
+    // Once the printer is gone, bytes are dropped before they are made.
+    return writeFailed ? std::span<std::uint8_t>() : room;
 }
 
-void deviceSink::commit(std::size_t size) { used += size; }
+void deviceSink::commit(std::size_t size) { buffer.commit(size); }
 
 void deviceSink::flush() {
-    push();
+    buffer.drain(sender());
     if (!writeFailed) papplDeviceFlush(device);
 }
 

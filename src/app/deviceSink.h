@@ -6,17 +6,16 @@
 // printer.
 #pragma once
 
-#include <memory>
-
 #include <pappl/pappl.h>
 
 #include "encoder/byteSink.h"
+#include "encoder/lendingBuffer.h"
 
 namespace corvane {
 
 class deviceSink final : public byteSink {
 public:
-    explicit deviceSink(pappl_device_t* device);
+    explicit deviceSink(pappl_device_t* device) : device(device) {}
 
     using byteSink::write;
     void write(std::span<const std::uint8_t> bytes) override;
@@ -29,13 +28,13 @@ public:
     bool failed() const { return writeFailed; }
 
 private:
-    static constexpr std::size_t capacity = 64 * 1024;
-    void push();
     void send(std::span<const std::uint8_t> bytes);
+    auto sender() {
+        return [this](std::span<const std::uint8_t> bytes) { send(bytes); };
+    }
 
     pappl_device_t* device;
-    std::unique_ptr<std::uint8_t[]> buffer;
-    std::size_t used = 0;
+    lendingBuffer buffer{64 * 1024};
     bool writeFailed = false;
 };
 

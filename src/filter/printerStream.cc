@@ -1,6 +1,5 @@
 #include "filter/printerStream.h"
 
-#include <cstring>
 
 #include "filter/diagnosticDirectory.h"
 #include "filter/supportFunctions.h"
@@ -8,23 +7,14 @@
 namespace corvane {
 
 printerStream::printerStream(int fd, const supportFunctions* copy)
-    : fd(fd), copy(copy), pending(std::make_unique_for_overwrite<std::uint8_t[]>(flushThreshold)) {
+    : fd(fd), copy(copy) {
     if (copy) pendingCopy.reserve(flushThreshold);
 }
 
 printerStream::~printerStream() { flush(); }
 
 void printerStream::writePrinterOnly(std::span<const std::uint8_t> bytes) {
-    if (outputFailed) return;
-    // The buffer never grows: what does not fit sends the buffer first, and
-    // a piece of 64 KiB or more goes out directly.
-    if (pendingSize + bytes.size() > flushThreshold) pushPrinterBytes();
-    if (bytes.size() >= flushThreshold) {
-        if (!outputFailed && !writeAll(fd, bytes)) outputFailed = true;
-        return;
-    }
-    if (!bytes.empty()) std::memcpy(pending.get() + pendingSize, bytes.data(), bytes.size());
-    pendingSize += bytes.size();
+    if (!outputFailed) pending.write(bytes, printerSender());
 }
 
 void printerStream::write(std::span<const std::uint8_t> bytes) {
@@ -33,20 +23,15 @@ void printerStream::write(std::span<const std::uint8_t> bytes) {
 }
 
 std::span<std::uint8_t> printerStream::reserve(std::size_t size) {
-    if (size > flushThreshold) return {};
-    if (pendingSize + size > flushThreshold) pushPrinterBytes();
+    const auto room = pending.reserve(size, printerSender());
     // Once the printer is gone, bytes are dropped before they are made.
-    if (outputFailed) return {};
-    return {pending.get() + pendingSize, size};
+    return outputFailed ? std::span<std::uint8_t>() : room;
 }
 
-void printerStream::commit(std::size_t size) {
-    copyBytes({pending.get() + pendingSize, size});
-    pendingSize += size;
-}
+void printerStream::commit(std::size_t size) { copyBytes(pending.commit(size)); }
 
 void printerStream::flush() {
-    pushPrinterBytes();
+    pending.drain(printerSender());
     pushCopyBytes();
 }
 
@@ -60,10 +45,8 @@ void printerStream::copyBytes(std::span<const std::uint8_t> bytes) {
     pendingCopy.insert(pendingCopy.end(), bytes.begin(), bytes.end());
 }
 
-void printerStream::pushPrinterBytes() {
-    if (pendingSize > 0 && !outputFailed && !writeAll(fd, {pending.get(), pendingSize}))
-        outputFailed = true;
-    pendingSize = 0;
+void printerStream::sendPrinterBytes(std::span<const std::uint8_t> bytes) {
+    if (!outputFailed && !writeAll(fd, bytes)) outputFailed = true;
 }
 
 void printerStream::pushCopyBytes() {

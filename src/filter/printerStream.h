@@ -7,11 +7,11 @@
 #pragma once
 
 #include <cstdint>
-#include <memory>
 #include <span>
 #include <vector>
 
 #include "encoder/byteSink.h"
+#include "encoder/lendingBuffer.h"
 
 namespace corvane {
 
@@ -41,7 +41,10 @@ public:
     bool failed() const { return outputFailed; }
 
 private:
-    void pushPrinterBytes();
+    void sendPrinterBytes(std::span<const std::uint8_t> bytes);
+    auto printerSender() {
+        return [this](std::span<const std::uint8_t> bytes) { sendPrinterBytes(bytes); };
+    }
     void pushCopyBytes();
     void copyBytes(std::span<const std::uint8_t> bytes);
 
@@ -52,10 +55,9 @@ private:
 
     int fd;
     const supportFunctions* copy;
-    // Bytes for the printer not yet written: a fixed buffer that lends its
-    // free end to reserve().
-    std::unique_ptr<std::uint8_t[]> pending;
-    std::size_t pendingSize = 0;
+    // Bytes for the printer not yet written; its free end is what
+    // reserve() lends.
+    lendingBuffer pending{flushThreshold};
     std::vector<std::uint8_t> pendingCopy;
     bool outputFailed = false;
 };
