@@ -80,7 +80,8 @@ PDF[sample]=$ROOT/samples/sample.pdf; PAGES[sample]=3
 PDF[$TEXT_DOC]=$DOCS/$TEXT_DOC.pdf; PAGES[$TEXT_DOC]=$TEXT_PAGES
 PDF[photo$PHOTO_PAGES]=$DOCS/photo$PHOTO_PAGES.pdf; PAGES[photo$PHOTO_PAGES]=$PHOTO_PAGES
 
-# The Ghostscript command the app itself runs for a Letter PDF job.
+# Ghostscript alone with the options the app gives its renderer for a Letter
+# PDF job, drawing the same pixels with its fastest device (ppmraw).
 gs_command() {  # gs_command ARRAY-NAME [appbench gs-command arguments...]
   local -n into=$1; shift
   mapfile -t into < <("$APPBENCH" gs-command "$@")
@@ -93,6 +94,7 @@ declare -A PAGE1_END STREAM_BYTES
 echo "Rasterizing the documents to PWG raster in $TMP ..." >&2
 for doc in $DOC_NAMES; do
   gs_command cmd "${PDF[$doc]}"
+  cmd=("${cmd[0]}" -dcupsColorSpace=19 -dcupsBitsPerColor=8 "${cmd[@]:1}")
   cmd=("${cmd[@]/#-sDEVICE=*/-sDEVICE=pwgraster}")
   "${cmd[@]/#-sOutputFile=*/-sOutputFile=$TMP/$doc.ras}" 2>/dev/null >/dev/null
   "$FILTER" "${FILTER_ARGS[@]}" <"$TMP/$doc.ras" >"$TMP/$doc.pcl" 2>/dev/null
@@ -189,7 +191,7 @@ cpu=$(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -n1)
 echo
 echo "Machine: ${cpu:-unknown CPU}, $(nproc) cores, $(free -g | awk '/^Mem:/{print $2}') GiB, $(uname -srm), gs $(gs --version), PAPPL $(pkg-config --modversion pappl 2>/dev/null || echo '?'), $(date -u '+%Y-%m-%d %H:%M UTC'), load average $(cut -d' ' -f1-3 /proc/loadavg)"
 echo "Jobs: US Letter 600 dpi sRGB, socket:// device on loopback; $RUNS run(s), medians; CPU s = user + system, children included (the app's Ghostscript)"
-echo "The app's Ghostscript: $(gs_command cmd X; echo "${cmd[@]:1:${#cmd[@]}-4}")"
+echo "The app's renderer: corvane-render rgb $(gs_command cmd X; echo "${cmd[@]:3:${#cmd[@]}-5}") (display device, bands in shared memory); gs alone: the same options, -sDEVICE=ppmraw"
 echo
 pages_list=""
 for doc in $DOC_NAMES; do pages_list+="$doc=${PAGES[$doc]} "; done

@@ -361,7 +361,10 @@ int printCommand(int argc, char** argv) {
         else if (arg == "--last" && i + 1 < argc) request.lastPage = static_cast<unsigned>(std::stoul(argv[++i]));
         else request.file = argv[i];
     }
-    for (const auto& argument : corvane::ghostscriptCommand(request)) std::printf("%s\n", argument.c_str());
+    // Ghostscript alone with the app's options, on its fastest 24-bit device
+    // (the same pixels as the app's renderer draws).
+    std::printf("gs\n-sDEVICE=ppmraw\n-sOutputFile=%%stdout\n");
+    for (const auto& argument : corvane::ghostscriptArguments(request)) std::printf("%s\n", argument.c_str());
     return 0;
 }
 

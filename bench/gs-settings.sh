@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Times Ghostscript alone (output to /dev/null) with the command the printer
-# application runs and with variations of its rendering settings, on the
-# benchmark documents: the measurements behind the app's choice.
+# Times Ghostscript alone (output to /dev/null) with the options the printer
+# application gives its renderer, on the ppmraw device (the same pixels) and
+# with variations of the device and the rendering settings, on the benchmark
+# documents: the measurements behind the app's choice.
 #
 #   bench/gs-settings.sh [--runs R] PDF...
 #
@@ -17,9 +18,9 @@ trap 'rm -rf "$TMP"' EXIT
 
 # Variations: a label, then arguments that replace or join the app's own.
 variants=(
-  "app's command|"
-  "pwgraster device|-sDEVICE=pwgraster"
-  "cups device|-sDEVICE=cups"
+  "ppmraw device|"
+  "pwgraster device|-sDEVICE=pwgraster -dcupsColorSpace=19 -dcupsBitsPerColor=8"
+  "cups device|-sDEVICE=cups -dcupsColorSpace=19 -dcupsBitsPerColor=8"
   "2 rendering threads|-dNumRenderingThreads=2"
   "whole page in memory|-dMaxBitmap=2000000000"
   "bands 4 MiB|-dMaxBitmap=0 -dBufferSpace=4000000"

@@ -41,6 +41,8 @@ install(FILES ${PROJECT_SOURCE_DIR}/samples/sample.pdf DESTINATION ${CMAKE_INSTA
 set(CORVANE_SYSTEMD_UNIT_DIR /lib/systemd/system CACHE PATH "Folder of the printer application's systemd unit")
 if(TARGET corvane-printer-app)
   install(TARGETS corvane-printer-app RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  # Found by the app at <its folder>/../libexec/rastertocorvane.
+  install(TARGETS corvane-render RUNTIME DESTINATION ${CMAKE_INSTALL_LIBEXECDIR}/rastertocorvane)
   install(FILES ${PROJECT_SOURCE_DIR}/packaging/corvane-printer-app.service
           DESTINATION ${CORVANE_SYSTEMD_UNIT_DIR})
 endif()

@@ -7,6 +7,7 @@
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 #include <pappl/pappl.h>
 
@@ -14,8 +15,6 @@ extern char** environ;
 
 namespace corvane {
 namespace {
-
-constexpr int pipeSize = 1 << 20;
 
 // Frees the spawn file actions however the start ends.
 class spawnActions {
@@ -40,23 +39,34 @@ int unnamedTemporaryFile() {
 
 }  // namespace
 
-childProcess::childProcess(const std::vector<std::string>& argv) {
+childProcess::childProcess(const std::vector<std::string>& argv, std::span<const int> handedDown) {
     if (argv.empty()) return;
+    // Copies above the child's own numbers, so that placing one cannot
+    // overwrite another still to be placed.
+    std::vector<int> copies;
+    struct closer {
+        std::vector<int>& fds;
+        ~closer() {
+            for (const int fd : fds) close(fd);
+        }
+    } closeCopies{copies};
+    for (const int fd : handedDown) {
+        const int copy = fcntl(fd, F_DUPFD_CLOEXEC, 3 + static_cast<int>(handedDown.size()));
+        if (copy < 0) return;
+        copies.push_back(copy);
+    }
     int pipeFds[2];
     if (pipe2(pipeFds, O_CLOEXEC) != 0) return;
-    // A page of raster is tens of megabytes: a pipe of 1 MiB instead of
-    // 64 KiB lets the child write on while the parent is busy with a row,
-    // with a sixteenth of the wake-ups. The system may refuse; then the
-    // default size stays.
-    fcntl(pipeFds[0], F_SETPIPE_SZ, pipeSize);
     errorFd = unnamedTemporaryFile();
 
     spawnActions actions;
     posix_spawn_file_actions_addopen(actions.get(), 0, "/dev/null", O_RDONLY, 0);
     posix_spawn_file_actions_adddup2(actions.get(), pipeFds[1], 1);
     if (errorFd >= 0) posix_spawn_file_actions_adddup2(actions.get(), errorFd, 2);
+    for (std::size_t i = 0; i < copies.size(); ++i)
+        posix_spawn_file_actions_adddup2(actions.get(), copies[i], 3 + static_cast<int>(i));
     // Nothing else of the server (sockets, other jobs' files) reaches the child.
-    posix_spawn_file_actions_addclosefrom_np(actions.get(), 3);
+    posix_spawn_file_actions_addclosefrom_np(actions.get(), 3 + static_cast<int>(copies.size()));
 
     std::vector<char*> arguments;
     for (const auto& argument : argv) arguments.push_back(const_cast<char*>(argument.c_str()));

@@ -1,9 +1,11 @@
 // A program run as a child process (no shell) whose standard output the
 // parent reads through a pipe. Standard input is /dev/null; standard error
 // goes to an unnamed temporary file the parent can read afterwards. The
-// child is stopped and reaped when the object goes away.
+// child is stopped and reaped when the object goes away. Other descriptors
+// of the parent can be handed down as the child's 3, 4, ...
 #pragma once
 
+#include <span>
 #include <string>
 #include <sys/types.h>
 #include <vector>
@@ -13,7 +15,7 @@ namespace corvane {
 class childProcess {
 public:
     // Starts argv[0] (looked up in PATH) with the arguments; check started().
-    explicit childProcess(const std::vector<std::string>& argv);
+    explicit childProcess(const std::vector<std::string>& argv, std::span<const int> handedDown = {});
     ~childProcess();
     childProcess(const childProcess&) = delete;
     childProcess& operator=(const childProcess&) = delete;

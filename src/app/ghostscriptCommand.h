@@ -1,6 +1,6 @@
-// The Ghostscript command line that renders a PDF file as a stream of
-// uncompressed CUPS raster pages on standard output: 600 dpi, 8 bits per
-// colour, sRGB or gray, every page fitted to the job's paper.
+// Ghostscript's options for a PDF job, whatever device draws the pages:
+// 600 dpi, every page fitted to the job's paper, the job's page range, and
+// the file last.
 #pragma once
 
 #include <optional>
@@ -13,11 +13,11 @@ struct renderRequest {
     std::string file;
     int widthPwg = 0;   // paper size in hundredths of a millimetre
     int lengthPwg = 0;
-    bool gray = false;
+    bool gray = false;  // 8-bit gray instead of 24-bit RGB
     std::optional<unsigned> firstPage;  // page range, when the job has one
     std::optional<unsigned> lastPage;
 };
 
-std::vector<std::string> ghostscriptCommand(const renderRequest& request);
+std::vector<std::string> ghostscriptArguments(const renderRequest& request);
 
 }  // namespace corvane

@@ -1,18 +1,14 @@
 #include "app/pdfFilter.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <algorithm>
 #include <climits>
 #include <memory>
 #include <string>
-#include <unistd.h>
 #include <variant>
 #include <vector>
 
-#include "app/childProcess.h"
-#include "app/ghostscriptCommand.h"
 #include "app/pageFit.h"
+#include "app/pageRenderer.h"
 #include "app/rasterLayout.h"
 
 namespace corvane {
@@ -22,20 +18,6 @@ struct optionsDeleter {
     void operator()(pappl_pr_options_t* options) const { papplJobDeletePrintOptions(options); }
 };
 using printOptions = std::unique_ptr<pappl_pr_options_t, optionsDeleter>;
-
-struct rasterCloser {
-    void operator()(cups_raster_t* raster) const { cupsRasterClose(raster); }
-};
-using rasterStream = std::unique_ptr<cups_raster_t, rasterCloser>;
-
-ssize_t readPipe(void* context, unsigned char* buffer, size_t length) {
-    const int fd = *static_cast<const int*>(context);
-    ssize_t got;
-    do {
-        got = read(fd, buffer, length);
-    } while (got < 0 && errno == EINTR);
-    return got;
-}
 
 // The line of Ghostscript's messages that says what went wrong: the first
 // one naming an error, else the first that is not a progress line.
@@ -64,7 +46,7 @@ public:
 
 private:
     bool renderCopy(const renderRequest& request);
-    bool printPage(cups_raster_t* raster, const cups_page_header2_t& rendered);
+    bool printPage(pageRenderer& renderer, const bands::pageShape& rendered);
     bool refuse(const std::string& message, pappl_jreason_t reason);
     bool canceled() const { return papplJobIsCanceled(job); }
 
@@ -74,7 +56,6 @@ private:
     printOptions options;
     pixelLayout jobLayout = pixelLayout::rgb24;
     unsigned pagesPrinted = 0;
-    std::vector<std::uint8_t> renderedRow;
     std::vector<std::uint8_t> jobRow;
 };
 
@@ -112,65 +93,58 @@ bool pdfJob::print() {
 }
 
 bool pdfJob::renderCopy(const renderRequest& request) {
-    childProcess ghostscript(ghostscriptCommand(request));
-    if (!ghostscript.started())
-        return refuse("Unable to start Ghostscript (gs).", PAPPL_JREASON_ABORTED_BY_SYSTEM);
-    int fd = ghostscript.output();
-    rasterStream raster(cupsRasterOpenIO(readPipe, &fd, CUPS_RASTER_READ));
-    if (!raster) {
-        // Nothing rendered: usually a document Ghostscript refused at once.
-        if (ghostscript.wait() != 0)
-            return refuse("The PDF document could not be rendered: " + errorLine(ghostscript.errorText()),
-                          PAPPL_JREASON_DOCUMENT_FORMAT_ERROR);
-        return refuse("Unable to read Ghostscript's pages.", PAPPL_JREASON_ABORTED_BY_SYSTEM);
-    }
-
-    cups_page_header2_t rendered;
-    while (!canceled() && cupsRasterReadHeader2(raster.get(), &rendered)) {
-        if (!printPage(raster.get(), rendered)) return false;  // the child is stopped on return
+    pageRenderer renderer(request);
+    if (!renderer.started())
+        return refuse("Unable to start Ghostscript (corvane-render).", PAPPL_JREASON_ABORTED_BY_SYSTEM);
+    const unsigned pagesBefore = pagesPrinted;
+    while (!canceled()) {
+        const auto page = renderer.nextPage();
+        if (!page) break;
+        if (!printPage(renderer, *page)) return false;  // the renderer is stopped on return
     }
     if (canceled()) return true;
-    raster.reset();
-    const int status = ghostscript.wait();
+    const int status = renderer.wait();
     papplLogJob(job, PAPPL_LOGLEVEL_INFO, "Ghostscript finished with status %d after page %u.",
                 status, pagesPrinted);
     if (status != 0)
-        return refuse("The PDF document could not be rendered: " + errorLine(ghostscript.errorText()),
+        return refuse("The PDF document could not be rendered: " + errorLine(renderer.errorText()),
                       PAPPL_JREASON_DOCUMENT_FORMAT_ERROR);
+    if (renderer.broken() || pagesPrinted == pagesBefore)
+        return refuse("Unable to read Ghostscript's pages.", PAPPL_JREASON_ABORTED_BY_SYSTEM);
     return true;
 }
 
-bool pdfJob::printPage(cups_raster_t* raster, const cups_page_header2_t& rendered) {
-    const auto checked = checkRaster(rendered);
-    if (const auto* refusal = std::get_if<std::string>(&checked))
-        return refuse(*refusal, PAPPL_JREASON_DOCUMENT_UNPRINTABLE_ERROR);
-    if (std::get<acceptedRaster>(checked).layout != jobLayout)
-        return refuse("Ghostscript rendered the page in another colour layout than the job's.",
-                      PAPPL_JREASON_DOCUMENT_UNPRINTABLE_ERROR);
-
+bool pdfJob::printPage(pageRenderer& renderer, const bands::pageShape& rendered) {
     const unsigned pageNumber = pagesPrinted + 1;
     if (!driver.rstartpage_cb(job, options.get(), device, pageNumber)) return false;
 
     // Every page takes the job's size in pixels: rows and columns beyond it
-    // are cut, missing ones are white.
+    // are cut, missing ones are white. Rows of the job's width go to the
+    // driver straight from the renderer's memory.
     const cups_page_header2_t& page = options->header;
-    renderedRow.resize(rendered.cupsBytesPerLine);
+    const std::size_t renderedBytes = std::size_t{rendered.width} * (jobLayout == pixelLayout::gray8 ? 1 : 3);
+    const bool sameWidth = renderedBytes == page.cupsBytesPerLine;
     jobRow.assign(page.cupsBytesPerLine, 0xFF);
     bool reachable = true;
     unsigned y = 0;
-    for (; y < page.cupsHeight && reachable; ++y) {
-        if (y < rendered.cupsHeight) {
-            if (cupsRasterReadPixels(raster, renderedRow.data(), rendered.cupsBytesPerLine) == 0) break;
-            fitRow(renderedRow, jobRow);
-        } else if (y == rendered.cupsHeight) {
-            jobRow.assign(page.cupsBytesPerLine, 0xFF);
+    while (const auto rows = renderer.nextRows()) {
+        for (std::uint32_t i = 0; i < rows->count && y < page.cupsHeight && reachable; ++i, ++y) {
+            const std::uint8_t* row = rows->first + std::size_t{i} * rendered.rowStride;
+            if (!sameWidth) {
+                fitRow({row, renderedBytes}, jobRow);
+                row = jobRow.data();
+            }
+            reachable = driver.rwriteline_cb(job, options.get(), device, y, row);
         }
-        reachable = driver.rwriteline_cb(job, options.get(), device, y, jobRow.data());
-        if ((y & 127) == 0 && canceled()) break;
+        renderer.giveBack(*rows);
+        if (!reachable || canceled()) break;
     }
-    const bool complete = y == page.cupsHeight;
-    for (; complete && y < rendered.cupsHeight; ++y)
-        if (cupsRasterReadPixels(raster, renderedRow.data(), rendered.cupsBytesPerLine) == 0) break;
+    const bool complete = renderer.pageWhole();
+    if (complete && y < page.cupsHeight) {
+        jobRow.assign(page.cupsBytesPerLine, 0xFF);
+        for (; y < page.cupsHeight && reachable; ++y)
+            reachable = driver.rwriteline_cb(job, options.get(), device, y, jobRow.data());
+    }
 
     reachable = driver.rendpage_cb(job, options.get(), device, pageNumber) && reachable;
     pagesPrinted = pageNumber;

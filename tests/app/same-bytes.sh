@@ -50,3 +50,11 @@ grep -q "@PJL JOB NAME = \"$title\"" "$work/filter.pcl"
 same_bytes Defaults "$work/color.pwg" "$work/color.pwg" "media=Letter $name=Defaults" -t Defaults -o media=na_letter_8.5x11in
 same_bytes Defaults-2 "$work/color.pwg" "$work/color.pwg" "media=A4 $name=Defaults" -t Defaults \
   -o media=iso_a4_210x297mm -o media-source=auto -o media-type=auto
+
+# 4. A PDF job: the bytes of the filter for Ghostscript's own rendering of
+# the same pages, page 2 to 3 on Letter.
+gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=pwgraster -r600 -dcupsColorSpace=19 -dcupsBitsPerColor=8 \
+  -dDEVICEWIDTHPOINTS=612 -dDEVICEHEIGHTPOINTS=792 -dFIXEDMEDIA -dPDFFitPage -dFirstPage=2 -dLastPage=3 \
+  -sOutputFile="$work/pdf.pwg" "$samples/sample.pdf" 2>/dev/null
+same_bytes Rendered "$samples/sample.pdf" "$work/pdf.pwg" "media=Letter $name=Rendered" -t Rendered \
+  -o media=na_letter_8.5x11in -o page-ranges=2-3

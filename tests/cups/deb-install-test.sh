@@ -36,6 +36,12 @@ filter=$(cups-config --serverbin)/filter/rastertocorvane
 ppd=/usr/share/ppd/corvane/corvane.ppd
 check "filter installed with mode 0755" test "$(stat -c %a "$filter" 2>/dev/null)" = 755
 check "man page installed" test -f /usr/share/man/man8/rastertocorvane.8
+# The printer application's PDF renderer, where the app looks for it, and
+# able to start (Ghostscript's library found): without its band memory it
+# says so and stops.
+renderer=/usr/libexec/rastertocorvane/corvane-render
+check "PDF renderer installed beside the app" test -x "$renderer" -a -x /usr/bin/corvane-printer-app
+check "PDF renderer starts" sh -c "'$renderer' rgb 3>&- 2>&1 | grep -q 'band memory is missing'"
 # Now that the filter is in place, cupstestppd checks it too.
 check "cupstestppd passes the installed PPD" cupstestppd -q "$ppd"
 

@@ -1,0 +1,288 @@
+// corvane-render: Ghostscript's display device drawing a PDF band by band
+// into memory shared with the printer application (app/bandProtocol.h).
+// Writing 101 MB per Letter page through a pipe cost Ghostscript as much as
+// rendering a text page; here it only draws.
+//
+//   corvane-render rgb|gray GHOSTSCRIPT-ARGUMENTS...
+//
+// Ghostscript's messages, its standard output included, go to standard
+// error; standard output carries only the records. Exit status 0 when the
+// document was rendered, 1 when Ghostscript stopped with an error, 2 when
+// the renderer could not start.
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <cstddef>
+#include <cstdio>
+#include <cstring>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <sys/mman.h>
+#include <unistd.h>
+#include <vector>
+
+#include <ghostscript/gdevdsp.h>
+#include <ghostscript/iapi.h>
+#include <ghostscript/ierrors.h>
+
+#include "app/bandProtocol.h"
+
+namespace corvane {
+namespace {
+
+bool writeAll(int fd, const void* data, std::size_t length) {
+    const auto* bytes = static_cast<const char*>(data);
+    while (length > 0) {
+        const ssize_t written = write(fd, bytes, length);
+        if (written < 0 && errno == EINTR) continue;
+        if (written <= 0) return false;
+        bytes += written;
+        length -= static_cast<std::size_t>(written);
+    }
+    return true;
+}
+
+class sharedSlots {
+public:
+    sharedSlots() {
+        void* mapped = mmap(nullptr, bands::memoryBytes, PROT_READ | PROT_WRITE, MAP_SHARED,
+                            bands::memoryFd, 0);
+        if (mapped != MAP_FAILED) memory = static_cast<unsigned char*>(mapped);
+    }
+    ~sharedSlots() {
+        if (memory) munmap(memory, bands::memoryBytes);
+    }
+    sharedSlots(const sharedSlots&) = delete;
+    sharedSlots& operator=(const sharedSlots&) = delete;
+
+    bool mapped() const { return memory != nullptr; }
+    unsigned char* slot(unsigned number) const { return memory + number * bands::slotBytes; }
+
+private:
+    unsigned char* memory = nullptr;
+};
+
+// Hands Ghostscript one slot per band and tells the app about each band
+// once Ghostscript asks for the next one (it has then finished drawing it).
+class bandWriter {
+public:
+    bandWriter(const sharedSlots& slots, int recordFd) : slots(slots), recordFd(recordFd) {}
+
+    void newPage(int width, int height, int rowStride) {
+        page = {static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height),
+                static_cast<std::uint32_t>(rowStride)};
+        nextRow = 0;
+        announced = false;
+    }
+
+    // Ghostscript's bands, made no taller than a slot: each rectangle asked
+    // for is then one band Ghostscript draws once.
+    int bandHeight(int proposed) {
+        if (page.rowStride == 0 || proposed <= 0) return 0;
+        const auto fits = static_cast<std::uint32_t>(bands::slotBytes / page.rowStride);
+        bandRows = std::min(fits, static_cast<std::uint32_t>(proposed));
+        return bandRows < static_cast<std::uint32_t>(proposed) ? static_cast<int>(bandRows) : 0;
+    }
+
+    // Fills in the next rectangle to draw; w and h 0 when the page is done.
+    int request(void** memory, int* ox, int* oy, int* raster, int* planeRaster, int* x, int* y,
+                int* w, int* h) {
+        if (drawing && !send({bands::recordType::band, drawing->slot, drawing->firstRow, drawing->rows}))
+            return -1;
+        drawing.reset();
+        if (nextRow >= page.height) {
+            *w = *h = 0;
+            *memory = nullptr;
+            nextRow = 0;
+            announced = false;
+            return 0;
+        }
+        if (!announced && !send({bands::recordType::page, page.width, page.height, page.rowStride}))
+            return -1;
+        announced = true;
+        const int slot = freeSlot();
+        if (slot < 0 || page.rowStride == 0) return -1;
+        const auto fits = static_cast<std::uint32_t>(bands::slotBytes / page.rowStride);
+        const std::uint32_t tallest = bandRows > 0 ? std::min(bandRows, fits) : fits;
+        const std::uint32_t rows = std::min(tallest, page.height - nextRow);
+        if (rows == 0) return -1;
+        drawing = bands::band{static_cast<std::uint32_t>(slot), nextRow, rows};
+
+        *memory = slots.slot(static_cast<unsigned>(slot));
+        *ox = 0;
+        *oy = static_cast<int>(nextRow);
+        *raster = static_cast<int>(page.rowStride);
+        *planeRaster = 0;
+        *x = 0;
+        *y = static_cast<int>(nextRow);
+        *w = static_cast<int>(page.width);
+        *h = static_cast<int>(rows);
+        nextRow += rows;
+        return 0;
+    }
+
+private:
+    bool send(const bands::record& record) { return writeAll(recordFd, &record, sizeof record); }
+
+    // A slot nobody uses: each one once at the start, then those the app
+    // gives back. -1 when the app has gone.
+    int freeSlot() {
+        if (neverUsed < bands::slotCount) return static_cast<int>(neverUsed++);
+        unsigned char slot = 0;
+        ssize_t got;
+        do {
+            got = read(bands::releaseFd, &slot, 1);
+        } while (got < 0 && errno == EINTR);
+        return got == 1 && slot < bands::slotCount ? slot : -1;
+    }
+
+    const sharedSlots& slots;
+    int recordFd;
+    bands::pageShape page;
+    std::uint32_t nextRow = 0;
+    std::uint32_t bandRows = 0;
+    bool announced = false;
+    unsigned neverUsed = 0;
+    std::optional<bands::band> drawing;
+};
+
+bandWriter& writerOf(void* handle) { return *static_cast<bandWriter*>(handle); }
+
+int noEvent(void*, void*) { return 0; }
+int onPresize(void* handle, void*, int width, int height, int raster, unsigned int) {
+    writerOf(handle).newPage(width, height, raster);
+    return 0;
+}
+int onSize(void*, void*, int, int, int, unsigned int, unsigned char*) { return 0; }
+int onPage(void*, void*, int, int) { return 0; }
+// No page-sized bitmap: Ghostscript then asks for rectangles.
+void* noBitmap(void*, void*, std::size_t) { return nullptr; }
+int noFree(void*, void*, void*) { return 0; }
+int onBandHeight(void* handle, void*, int proposed) { return writerOf(handle).bandHeight(proposed); }
+int onRectangle(void* handle, void*, void** memory, int* ox, int* oy, int* raster, int* planeRaster,
+                int* x, int* y, int* w, int* h) {
+    return writerOf(handle).request(memory, ox, oy, raster, planeRaster, x, y, w, h);
+}
+
+display_callback displayCallbacks() {
+    display_callback callbacks{};
+    callbacks.size = sizeof callbacks;
+    callbacks.version_major = DISPLAY_VERSION_MAJOR;
+    callbacks.version_minor = DISPLAY_VERSION_MINOR;
+    callbacks.display_open = noEvent;
+    callbacks.display_preclose = noEvent;
+    callbacks.display_close = noEvent;
+    callbacks.display_presize = onPresize;
+    callbacks.display_size = onSize;
+    callbacks.display_sync = noEvent;
+    callbacks.display_page = onPage;
+    callbacks.display_memalloc = noBitmap;
+    callbacks.display_memfree = noFree;
+    callbacks.display_adjust_band_height = onBandHeight;
+    callbacks.display_rectangle_request = onRectangle;
+    return callbacks;
+}
+
+struct displayHandle {
+    display_callback* callbacks;
+    bandWriter* writer;
+};
+
+int answerDisplay(void*, void* context, const char* device, int id, int size, void* data) {
+    if (!device || std::strcmp(device, "display") != 0 || id != DISPLAY_CALLOUT_GET_CALLBACK ||
+        size < static_cast<int>(sizeof(gs_display_get_callback_t)))
+        return -1;
+    const auto* handle = static_cast<displayHandle*>(context);
+    auto* answer = static_cast<gs_display_get_callback_t*>(data);
+    answer->callback = handle->callbacks;
+    answer->caller_handle = handle->writer;
+    return 0;
+}
+
+int toStandardError(void*, const char* text, int length) {
+    return writeAll(STDERR_FILENO, text, static_cast<std::size_t>(length)) ? length : -1;
+}
+
+class ghostscriptInstance {
+public:
+    ghostscriptInstance() {
+        if (gsapi_new_instance(&instance, nullptr) < 0) instance = nullptr;
+    }
+    ~ghostscriptInstance() {
+        if (!instance) return;
+        if (initialised) gsapi_exit(instance);
+        gsapi_delete_instance(instance);
+    }
+    ghostscriptInstance(const ghostscriptInstance&) = delete;
+    ghostscriptInstance& operator=(const ghostscriptInstance&) = delete;
+
+    void* get() const { return instance; }
+
+    // Runs the whole document; true when Ghostscript ended without error.
+    bool run(std::vector<char*>& arguments) {
+        initialised = true;
+        int code = gsapi_init_with_args(instance, static_cast<int>(arguments.size()), arguments.data());
+        const int exitCode = gsapi_exit(instance);
+        initialised = false;
+        if (code == 0 || code == gs_error_Quit) code = exitCode;
+        return code == 0 || code == gs_error_Quit;
+    }
+
+private:
+    void* instance = nullptr;
+    bool initialised = false;
+};
+
+int render(std::string_view colours, int argc, char** argv) {
+    // 8 bits per colour, no alpha, red first, top row first, chunky.
+    unsigned int format = 0;
+    for (const unsigned int flag : {unsigned{DISPLAY_ALPHA_NONE}, unsigned{DISPLAY_DEPTH_8},
+                                    unsigned{DISPLAY_BIGENDIAN}, unsigned{DISPLAY_TOPFIRST},
+                                    unsigned{DISPLAY_ROW_ALIGN_DEFAULT}, unsigned{DISPLAY_CHUNKY}})
+        format |= flag;
+    if (colours == "rgb") format |= DISPLAY_COLORS_RGB;
+    else if (colours == "gray") format |= DISPLAY_COLORS_GRAY;
+    else return 2;
+
+    // The records leave by a descriptor of their own; anything written to
+    // standard output from here on lands in standard error.
+    const int recordFd = dup(STDOUT_FILENO);
+    if (recordFd < 0 || dup2(STDERR_FILENO, STDOUT_FILENO) < 0) return 2;
+    const sharedSlots slots;
+    if (!slots.mapped()) {
+        std::fputs("corvane-render: the band memory is missing.\n", stderr);
+        return 2;
+    }
+    // A vanished app ends the run through a failed write, not a signal.
+    std::signal(SIGPIPE, SIG_IGN);
+
+    bandWriter writer(slots, recordFd);
+    display_callback callbacks = displayCallbacks();
+    displayHandle handle{&callbacks, &writer};
+    ghostscriptInstance ghostscript;
+    if (!ghostscript.get()) {
+        std::fputs("corvane-render: Ghostscript could not start.\n", stderr);
+        return 2;
+    }
+    gsapi_set_stdio(ghostscript.get(), nullptr, toStandardError, toStandardError);
+    gsapi_register_callout(ghostscript.get(), answerDisplay, &handle);
+    gsapi_set_arg_encoding(ghostscript.get(), GS_ARG_ENCODING_UTF8);
+
+    std::string device = "-sDEVICE=display";
+    std::string displayFormat = "-dDisplayFormat=" + std::to_string(format);
+    std::vector<char*> arguments = {argv[0], device.data(), displayFormat.data()};
+    for (int i = 0; i < argc; ++i) arguments.push_back(argv[i]);
+    return ghostscript.run(arguments) ? 0 : 1;
+}
+
+}  // namespace
+}  // namespace corvane
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        std::fputs("usage: corvane-render rgb|gray GHOSTSCRIPT-ARGUMENTS...\n", stderr);
+        return 2;
+    }
+    return corvane::render(argv[1], argc - 2, argv + 2);
+}

@@ -1,0 +1,57 @@
+// Renders a PDF with corvane-render and hands its pages over band by band,
+// straight from the memory the renderer draws into. The renderer is stopped
+// when the object goes away.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+
+#include "app/bandProtocol.h"
+#include "app/childProcess.h"
+#include "app/ghostscriptCommand.h"
+
+namespace corvane {
+
+class pageRenderer {
+public:
+    explicit pageRenderer(const renderRequest& request);
+    ~pageRenderer();
+    pageRenderer(const pageRenderer&) = delete;
+    pageRenderer& operator=(const pageRenderer&) = delete;
+
+    bool started() const { return renderer && renderer->started(); }
+
+    // The next page, once its first band is drawn; none at the end of the
+    // document or when the renderer said something that makes no sense.
+    std::optional<bands::pageShape> nextPage();
+
+    struct drawnRows {
+        std::uint32_t slot = 0, firstRow = 0, count = 0;
+        const std::uint8_t* first = nullptr;  // row firstRow; the next ones rowStride apart
+    };
+    // The next rows of the current page; none once the page is whole or
+    // when the renderer ended early. Each must be given back.
+    std::optional<drawnRows> nextRows();
+    void giveBack(const drawnRows& rows);
+    bool pageWhole() const { return rowsSoFar == page.height; }
+    // The renderer broke off the records (a crash) or sent nonsense.
+    bool broken() const { return protocolBroken; }
+
+    int wait() { return renderer->wait(); }
+    std::string errorText() const { return renderer->errorText(); }
+
+private:
+    bool readRecord(bands::record& record);
+
+    unsigned pixelBytes;
+    const std::uint8_t* memory = nullptr;
+    int releaseFd = -1;
+    std::optional<childProcess> renderer;
+    bands::pageShape page;
+    std::uint32_t rowsSoFar = 0;
+    bool protocolBroken = false;
+};
+
+}  // namespace corvane
