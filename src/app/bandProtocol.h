@@ -21,7 +21,7 @@ namespace corvane::bands {
 // Three slots: one being drawn, one being printed, one spare so that
 // neither side waits for the other on every band.
 constexpr unsigned slotCount = 3;
-constexpr std::size_t slotBytes = std::size_t{2} << 20;
+constexpr std::size_t slotBytes = std::size_t{4} << 20;
 constexpr std::size_t memoryBytes = slotCount * slotBytes;
 
 // Descriptors of the renderer.
