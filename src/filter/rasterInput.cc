@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <poll.h>
+#include <sys/stat.h>
 #include <sys/uio.h>
 #include <unistd.h>
 
@@ -12,6 +14,12 @@
 namespace corvane {
 
 rasterInput::rasterInput(int fd) : fd(fd), buffer(bufferSize) {
+    struct stat input {};
+    int ends[2];
+    if (fstat(fd, &input) == 0 && S_ISFIFO(input.st_mode) && pipe2(ends, O_CLOEXEC) == 0) {
+        ownPipeOut = fileHandle(ends[0]);
+        ownPipeIn = fileHandle(ends[1]);
+    }
     stream = cupsRasterOpenIO(readBytes, this, CUPS_RASTER_READ);
 }
 
@@ -49,7 +57,7 @@ ssize_t rasterInput::read(unsigned char* destination, std::size_t length) {
 // is waited on instead of spun on.
 ssize_t rasterInput::readDescriptor(std::span<const iovec> pieces) {
     while (!cancelSignal::raised()) {
-        const ssize_t got = ::readv(fd, pieces.data(), static_cast<int>(pieces.size()));
+        const ssize_t got = readOnce(pieces);
         if (got >= 0) return got;
         if (errno == EAGAIN || errno == EWOULDBLOCK) {
             pollfd readable{fd, POLLIN, 0};
@@ -59,6 +67,23 @@ ssize_t rasterInput::readDescriptor(std::span<const iovec> pieces) {
         }
     }
     return -1;
+}
+
+ssize_t rasterInput::readOnce(std::span<const iovec> pieces) {
+    if (ownPipeIn.isOpen()) {
+        std::size_t wanted = 0;
+        for (const auto& piece : pieces) wanted += piece.iov_len;
+        const ssize_t moved = splice(fd, nullptr, ownPipeIn.get(), nullptr, wanted, SPLICE_F_MOVE);
+        if (moved > 0) {
+            // Everything moved is in our pipe: one read takes it all.
+            return ::readv(ownPipeOut.get(), pieces.data(), static_cast<int>(pieces.size()));
+        }
+        if (moved == 0 || errno == EAGAIN || errno == EINTR) return moved;
+        // A pipe the system cannot splice from: read it directly from now on.
+        ownPipeIn = fileHandle();
+        ownPipeOut = fileHandle();
+    }
+    return ::readv(fd, pieces.data(), static_cast<int>(pieces.size()));
 }
 
 }  // namespace corvane

@@ -12,6 +12,8 @@
 
 #include <cups/raster.h>
 
+#include "filter/fileHandle.h"
+
 namespace corvane {
 
 class rasterInput {
@@ -30,12 +32,18 @@ private:
     static ssize_t readBytes(void* context, unsigned char* buffer, std::size_t length);
     ssize_t read(unsigned char* buffer, std::size_t length);
     ssize_t readDescriptor(std::span<const iovec> pieces);
+    ssize_t readOnce(std::span<const iovec> pieces);
 
     // libcups asks for one row (or one header) per call; serving those from
     // a larger buffer saves most of the system calls on a pipe.
     static constexpr std::size_t bufferSize = 64 * 1024;
 
     int fd;
+    // When the input is a pipe, its pages are first moved (not copied) into
+    // a pipe of our own and copied out of that one: the writer before us
+    // then never waits for our copy, which holds the input pipe's lock.
+    fileHandle ownPipeOut;
+    fileHandle ownPipeIn;
     std::vector<std::uint8_t> buffer;
     std::size_t begin = 0;
     std::size_t end = 0;

@@ -95,8 +95,10 @@ void filterProcess::closeOutputAfter(std::size_t bytes) {
 void filterProcess::waitUntilBlockedReading() {
     for (int pending = 1;; usleep(10'000)) {
         ::ioctl(input, FIONREAD, &pending);
-        // The kernel function the filter sleeps in: pipe_read, or anon_pipe_read on newer kernels.
-        if (pending == 0 && readFile("/proc/" + std::to_string(child) + "/wchan").ends_with("pipe_read")) return;
+        // The kernel function the filter sleeps in: pipe_read (anon_pipe_read on newer
+        // kernels), or pipe_wait_readable while it splices from the pipe.
+        const std::string sleepingIn = readFile("/proc/" + std::to_string(child) + "/wchan");
+        if (pending == 0 && (sleepingIn.ends_with("pipe_read") || sleepingIn == "pipe_wait_readable")) return;
     }
 }
 
