@@ -19,6 +19,10 @@ rasterInput::rasterInput(int fd) : fd(fd), buffer(bufferSize) {
     if (fstat(fd, &input) == 0 && S_ISFIFO(input.st_mode) && pipe2(ends, O_CLOEXEC) == 0) {
         ownPipeOut = fileHandle(ends[0]);
         ownPipeIn = fileHandle(ends[1]);
+        // Room for 1 MiB in the input pipe (kernel memory, not ours): the
+        // writer fills it while we work instead of waiting at every 64 KiB.
+        // The system may refuse; then the pipe keeps its size.
+        fcntl(fd, F_SETPIPE_SZ, 1 << 20);
     }
     stream = cupsRasterOpenIO(readBytes, this, CUPS_RASTER_READ);
 }
