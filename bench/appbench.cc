@@ -13,8 +13,12 @@
 //     server and of its children (Ghostscript) during the job.
 //
 //   appbench gs-command [--first N] [--last N] FILE
-//     The Ghostscript command the app runs for a US Letter sRGB PDF job, one
-//     argument per line.
+//     Ghostscript alone with the options the app gives its renderer for a US
+//     Letter sRGB PDF job, on the ppmraw device, one argument per line.
+//
+//   appbench render FILE
+//     The app's renderer (corvane-render) on FILE as the app runs it for a
+//     US Letter sRGB job, each band given back at once: rendering alone.
 #include <cups/cups.h>
 #include <csignal>
 #include <netinet/in.h>
@@ -42,6 +46,7 @@
 #include <vector>
 
 #include "app/ghostscriptCommand.h"
+#include "app/pageRenderer.h"
 #include "printersink/loopbackListener.h"
 
 namespace {
@@ -351,7 +356,7 @@ int printJobs(const printArguments& args) {
     return failures == 0 ? 0 : 1;
 }
 
-int printCommand(int argc, char** argv) {
+corvane::renderRequest letterRequest(int argc, char** argv) {
     corvane::renderRequest request;
     request.widthPwg = 21590;  // US Letter
     request.lengthPwg = 27940;
@@ -361,6 +366,23 @@ int printCommand(int argc, char** argv) {
         else if (arg == "--last" && i + 1 < argc) request.lastPage = static_cast<unsigned>(std::stoul(argv[++i]));
         else request.file = argv[i];
     }
+    return request;
+}
+
+int renderOnly(int argc, char** argv) {
+    corvane::pageRenderer renderer(letterRequest(argc, argv));
+    unsigned pages = 0;
+    while (renderer.nextPage()) {
+        ++pages;
+        while (const auto rows = renderer.nextRows()) renderer.giveBack(*rows);
+    }
+    const int status = renderer.wait();
+    std::fprintf(stderr, "%u pages, status %d\n", pages, status);
+    return status == 0 && !renderer.broken() ? 0 : 1;
+}
+
+int printCommand(int argc, char** argv) {
+    const corvane::renderRequest request = letterRequest(argc, argv);
     // Ghostscript alone with the app's options, on its fastest 24-bit device
     // (the same pixels as the app's renderer draws).
     std::printf("gs\n-sDEVICE=ppmraw\n-sOutputFile=%%stdout\n");
@@ -372,7 +394,8 @@ int usage() {
     std::fprintf(stderr,
                  "usage: appbench print --server URI --pid PID --format MIME [--jobs N] [--reset-peak]"
                  " [--page-end BYTES] FILE\n"
-                 "       appbench gs-command [--first N] [--last N] FILE\n");
+                 "       appbench gs-command [--first N] [--last N] FILE\n"
+                 "       appbench render FILE\n");
     return 2;
 }
 
@@ -382,6 +405,7 @@ int main(int argc, char** argv) {
     if (argc < 2) return usage();
     const std::string_view command(argv[1]);
     if (command == "gs-command") return printCommand(argc, argv);
+    if (command == "render") return renderOnly(argc, argv);
     if (command != "print") return usage();
     printArguments args;
     for (int i = 2; i < argc; ++i) {

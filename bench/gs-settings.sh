@@ -19,6 +19,7 @@ trap 'rm -rf "$TMP"' EXIT
 # Variations: a label, then arguments that replace or join the app's own.
 variants=(
   "ppmraw device|"
+  "display device: the app's renderer|RENDERER"
   "pwgraster device|-sDEVICE=pwgraster -dcupsColorSpace=19 -dcupsBitsPerColor=8"
   "cups device|-sDEVICE=cups -dcupsColorSpace=19 -dcupsBitsPerColor=8"
   "2 rendering threads|-dNumRenderingThreads=2"
@@ -35,14 +36,19 @@ for ((run = 0; run < RUNS; run++)); do
       v=${variants[(i + run) % ${#variants[@]}]}
       label=${v%%|*}
       read -r -a extra <<<"${v#*|}"
-      cmd=()
-      for arg in "${base[@]}"; do
-        case $arg in
-          -sOutputFile=*) cmd+=("${extra[@]}" -sOutputFile=/dev/null) ;;
-          -sDEVICE=*) [[ " ${extra[*]} " == *" -sDEVICE="* ]] || cmd+=("$arg") ;;
-          *) cmd+=("$arg") ;;
-        esac
-      done
+      if [ "${extra[*]}" = RENDERER ]; then
+        # The app's renderer as the app runs it (found in the build folder).
+        cmd=(env "PATH=$BUILD:$PATH" "$BUILD/bench/appbench" render "$pdf")
+      else
+        cmd=()
+        for arg in "${base[@]}"; do
+          case $arg in
+            -sOutputFile=*) cmd+=("${extra[@]}" -sOutputFile=/dev/null) ;;
+            -sDEVICE=*) [[ " ${extra[*]} " == *" -sDEVICE="* ]] || cmd+=("$arg") ;;
+            *) cmd+=("$arg") ;;
+          esac
+        done
+      fi
       t0=${EPOCHREALTIME/[.,]/}
       /usr/bin/time -f '%U %S %M' -o "$TMP/cpu" "${cmd[@]}" >/dev/null 2>&1 ||
         { echo "gs-settings.sh: gs failed: ${cmd[*]}" >&2; exit 1; }

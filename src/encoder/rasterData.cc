@@ -42,21 +42,32 @@ void rasterData::missingRow() {
 }
 
 rasterData::rowResult rasterData::addRow(std::span<const std::uint8_t> bytes) {
-    const std::size_t length = std::min(bytes.size(), row.size());
-    if (length > 0) std::memcpy(row.data(), bytes.data(), length);
-    return sendRow(length);
+    if (bytes.size() >= row.size()) return send(bytes.first(row.size()), row.size(), false);
+    if (!bytes.empty()) std::memcpy(row.data(), bytes.data(), bytes.size());
+    return sendRow(bytes.size());
 }
 
 rasterData::rowResult rasterData::sendRow(std::size_t length) {
+    // A short row leaves its end zero.
+    if (length < row.size()) std::fill(row.begin() + static_cast<std::ptrdiff_t>(length), row.end(), 0);
+    return send(row, length, true);
+}
+
+void rasterData::becomeSeed(std::span<const std::uint8_t> current, bool owned) {
+    if (owned) std::swap(row, seed);
+    else std::memcpy(seed.data(), current.data(), seed.size());
+    seedIsZero = false;
+}
+
+rasterData::rowResult rasterData::send(std::span<const std::uint8_t> current, std::size_t length,
+                                       bool owned) {
     const std::uint32_t index = rowIndex++;
     if (seedForgotten && !seedIsZero) {
         std::fill(seed.begin(), seed.end(), 0);
         seedIsZero = true;
     }
-    // A short row leaves its end zero.
-    if (length < row.size()) std::fill(row.begin() + static_cast<std::ptrdiff_t>(length), row.end(), 0);
 
-    if (isBlankRow(row)) {
+    if (isBlankRow(current)) {
         leaveOut();
         return rowResult::leftOut;
     }
@@ -66,7 +77,7 @@ rasterData::rowResult rasterData::sendRow(std::size_t length) {
     // filled are compressed or sent. Where the sink lends room, the delta
     // data is made there, behind room for the cursor move and the transfer
     // header, which saves copying it.
-    const bool duplicate = rowsEqual(row, seed);
+    const bool duplicate = rowsEqual(current, seed);
     const bool placeable = index <= static_cast<std::uint32_t>(INT32_MAX);
     std::span<std::uint8_t> room;
     std::size_t cursorLength = 0;
@@ -80,7 +91,7 @@ rasterData::rowResult rasterData::sendRow(std::size_t length) {
                 cursorLength = pclCommands::formatCursorMove(static_cast<int>(index), room);
             data = room.subspan(cursorLength + pclCommands::maxTransferHeader);
         }
-        compressedSize = compressor.deltaCompress(seed, row, static_cast<int>(length), data);
+        compressedSize = compressor.deltaCompress(seed, current, static_cast<int>(length), data);
         if (compressedSize > maxTransferCount && length > maxTransferCount) {
             leaveOut();
             return rowResult::leftOutTooWide;
@@ -100,22 +111,19 @@ rasterData::rowResult rasterData::sendRow(std::size_t length) {
         pclControl.sendDuplicateRow();
     } else if (inPlace) {
         commitInPlace(room, cursorLength, compressedSize);
-        std::swap(row, seed);
-        seedIsZero = false;
+        becomeSeed(current, owned);
     } else if (compressedSize <= maxTransferCount) {
         pclControl.sizeOfDataToSend(static_cast<int>(compressedSize));
         sendData({compressed.get(), compressedSize});
-        std::swap(row, seed);
-        seedIsZero = false;
+        becomeSeed(current, owned);
     } else {
         // Delta data too long to announce, the row itself is not: send it
         // as it is.
         pclControl.setNoCompression();
         pclControl.sizeOfDataToSend(static_cast<int>(length));
-        sendData(row.first(length));
+        sendData(current.first(length));
         pclControl.setDeltaCompression();
-        std::swap(row, seed);
-        seedIsZero = false;
+        becomeSeed(current, owned);
     }
     seedForgotten = false;
     return rowResult::sent;

@@ -37,7 +37,9 @@ public:
     // Sends the row in nextRow(), whose first `length` bytes were filled
     // (at most bytesPerLine); the rest of the row counts as zero.
     rowResult sendRow(std::size_t length);
-    // Copies `row` (at most bytesPerLine bytes) into nextRow() and sends it.
+    // Sends `row` (at most bytesPerLine bytes; a shorter one counts as
+    // ending in zeros). A whole row is read where it is and copied only
+    // when it becomes the seed, not when it is blank or repeated.
     rowResult addRow(std::span<const std::uint8_t> row);
     // The next row could not be had: it is left out like a blank row.
     void missingRow();
@@ -52,6 +54,10 @@ public:
     static constexpr std::size_t maxTransferCount = 32767;
 
 private:
+    // Sends `current`, the first `length` bytes of which count; `owned`
+    // when it is this object's row buffer (then it swaps with the seed's).
+    rowResult send(std::span<const std::uint8_t> current, std::size_t length, bool owned);
+    void becomeSeed(std::span<const std::uint8_t> current, bool owned);
     void leaveOut();
     void sendData(std::span<const std::uint8_t> bytes);
     // Puts the transfer header between the cursor move (`cursorLength`
