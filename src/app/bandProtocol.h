@@ -18,10 +18,11 @@
 
 namespace corvane::bands {
 
-// Three slots: one being drawn, one being printed, one spare so that
-// neither side waits for the other on every band.
-constexpr unsigned slotCount = 3;
-constexpr std::size_t slotBytes = std::size_t{4} << 20;
+// Two slots: one being drawn while the other is printed. Of 2 or 3 slots
+// of 1, 2 or 4 MiB, two of 2 MiB (137 rows of a Letter page) rendered the
+// short sample fastest and longer documents as fast as any (bench/RESULTS.md).
+constexpr unsigned slotCount = 2;
+constexpr std::size_t slotBytes = std::size_t{2} << 20;
 constexpr std::size_t memoryBytes = slotCount * slotBytes;
 
 // Descriptors of the renderer.
