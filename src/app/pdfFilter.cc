@@ -106,6 +106,9 @@ bool pdfJob::renderCopy(const renderRequest& request) {
     const int status = renderer.wait();
     papplLogJob(job, PAPPL_LOGLEVEL_INFO, "Ghostscript finished with status %d after page %u.",
                 status, pagesPrinted);
+    if (status < 0)  // a signal: killed, or crashed
+        return refuse("Ghostscript stopped unexpectedly while rendering the PDF document.",
+                      PAPPL_JREASON_ABORTED_BY_SYSTEM);
     if (status != 0)
         return refuse("The PDF document could not be rendered: " + errorLine(renderer.errorText()),
                       PAPPL_JREASON_DOCUMENT_FORMAT_ERROR);

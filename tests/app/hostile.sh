@@ -72,6 +72,18 @@ truncated.pdf application/pdf could not be rendered
 corrupt.pdf application/pdf could not be rendered
 CASES
 
+# The PDF renderer dies in the middle of a job (a crash): the job ends
+# aborted with a message and no partial page, and the server goes on.
+id=$(app_submit hostile "$samples/sample.pdf" -o copies=50)
+renderer=""
+for _ in $(seq 100); do renderer=$(pgrep -P "$APP_PID" -x corvane-render) && break; sleep 0.05; done
+[ -n "$renderer" ] || { echo "renderer: no corvane-render process seen"; exit 1; }
+kill -9 "$renderer"
+app_expect_job hostile "$id" aborted 30
+message=$(app_job_attr hostile "$id" job-state-message)
+[[ $message == *Ghostscript* ]] || { echo "renderer killed: message '$message'"; exit 1; }
+echo "renderer killed: aborted: $message"
+
 # A normal job right after, and memory that stayed bounded.
 id=$(app_print hostile "$docs/a6.pwg" image/pwg-raster normal)
 app_expect_job hostile "$id" completed 30
