@@ -79,9 +79,8 @@ public:
     // Ghostscript's bands, made no taller than a slot: each rectangle asked
     // for is then one band Ghostscript draws once.
     int bandHeight(int proposed) {
-        if (page.rowStride == 0 || proposed <= 0) return 0;
-        const auto fits = static_cast<std::uint32_t>(bands::slotBytes / page.rowStride);
-        bandRows = std::min(fits, static_cast<std::uint32_t>(proposed));
+        if (proposed <= 0) return 0;
+        bandRows = std::min(rowsPerSlot(), static_cast<std::uint32_t>(proposed));
         return bandRows < static_cast<std::uint32_t>(proposed) ? static_cast<int>(bandRows) : 0;
     }
 
@@ -101,12 +100,11 @@ public:
         if (!announced && !send({bands::recordType::page, page.width, page.height, page.rowStride}))
             return -1;
         announced = true;
-        const int slot = freeSlot();
-        if (slot < 0 || page.rowStride == 0) return -1;
-        const auto fits = static_cast<std::uint32_t>(bands::slotBytes / page.rowStride);
-        const std::uint32_t tallest = bandRows > 0 ? std::min(bandRows, fits) : fits;
+        const std::uint32_t tallest = bandRows > 0 ? std::min(bandRows, rowsPerSlot()) : rowsPerSlot();
         const std::uint32_t rows = std::min(tallest, page.height - nextRow);
-        if (rows == 0) return -1;
+        if (rows == 0) return -1;  // a row larger than a slot
+        const int slot = freeSlot();
+        if (slot < 0) return -1;
         drawing = bands::band{static_cast<std::uint32_t>(slot), nextRow, rows};
 
         *memory = slots.slot(static_cast<unsigned>(slot));
@@ -123,6 +121,10 @@ public:
     }
 
 private:
+    std::uint32_t rowsPerSlot() const {
+        return page.rowStride == 0 ? 0 : static_cast<std::uint32_t>(bands::slotBytes / page.rowStride);
+    }
+
     bool send(const bands::record& record) { return writeAll(recordFd, &record, sizeof record); }
 
     // A slot nobody uses: each one once at the start, then those the app
@@ -166,22 +168,22 @@ int onRectangle(void* handle, void*, void** memory, int* ox, int* oy, int* raste
 }
 
 display_callback displayCallbacks() {
-    display_callback callbacks{};
-    callbacks.size = sizeof callbacks;
-    callbacks.version_major = DISPLAY_VERSION_MAJOR;
-    callbacks.version_minor = DISPLAY_VERSION_MINOR;
-    callbacks.display_open = noEvent;
-    callbacks.display_preclose = noEvent;
-    callbacks.display_close = noEvent;
-    callbacks.display_presize = onPresize;
-    callbacks.display_size = onSize;
-    callbacks.display_sync = noEvent;
-    callbacks.display_page = onPage;
-    callbacks.display_memalloc = noBitmap;
-    callbacks.display_memfree = noFree;
-    callbacks.display_adjust_band_height = onBandHeight;
-    callbacks.display_rectangle_request = onRectangle;
-    return callbacks;
+    return {.size = sizeof(display_callback),
+            .version_major = DISPLAY_VERSION_MAJOR,
+            .version_minor = DISPLAY_VERSION_MINOR,
+            .display_open = noEvent,
+            .display_preclose = noEvent,
+            .display_close = noEvent,
+            .display_presize = onPresize,
+            .display_size = onSize,
+            .display_sync = noEvent,
+            .display_page = onPage,
+            .display_update = nullptr,
+            .display_memalloc = noBitmap,
+            .display_memfree = noFree,
+            .display_separation = nullptr,
+            .display_adjust_band_height = onBandHeight,
+            .display_rectangle_request = onRectangle};
 }
 
 struct displayHandle {
@@ -210,9 +212,7 @@ public:
         if (gsapi_new_instance(&instance, nullptr) < 0) instance = nullptr;
     }
     ~ghostscriptInstance() {
-        if (!instance) return;
-        if (initialised) gsapi_exit(instance);
-        gsapi_delete_instance(instance);
+        if (instance) gsapi_delete_instance(instance);
     }
     ghostscriptInstance(const ghostscriptInstance&) = delete;
     ghostscriptInstance& operator=(const ghostscriptInstance&) = delete;
@@ -221,17 +221,14 @@ public:
 
     // Runs the whole document; true when Ghostscript ended without error.
     bool run(std::vector<char*>& arguments) {
-        initialised = true;
         int code = gsapi_init_with_args(instance, static_cast<int>(arguments.size()), arguments.data());
         const int exitCode = gsapi_exit(instance);
-        initialised = false;
         if (code == 0 || code == gs_error_Quit) code = exitCode;
         return code == 0 || code == gs_error_Quit;
     }
 
 private:
     void* instance = nullptr;
-    bool initialised = false;
 };
 
 int render(std::string_view colours, int argc, char** argv) {

@@ -22,6 +22,8 @@ public:
     pageRenderer& operator=(const pageRenderer&) = delete;
 
     bool started() const { return renderer && renderer->started(); }
+    // 1 for gray, 3 for RGB, as the request asked.
+    unsigned bytesPerPixel() const { return pixelBytes; }
 
     // The next page, once its first band is drawn; none at the end of the
     // document or when the renderer said something that makes no sense.

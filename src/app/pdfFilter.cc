@@ -125,7 +125,7 @@ bool pdfJob::printPage(pageRenderer& renderer, const bands::pageShape& rendered)
     // are cut, missing ones are white. Rows of the job's width go to the
     // driver straight from the renderer's memory.
     const cups_page_header2_t& page = options->header;
-    const std::size_t renderedBytes = std::size_t{rendered.width} * (jobLayout == pixelLayout::gray8 ? 1 : 3);
+    const std::size_t renderedBytes = std::size_t{rendered.width} * renderer.bytesPerPixel();
     const bool sameWidth = renderedBytes == page.cupsBytesPerLine;
     jobRow.assign(page.cupsBytesPerLine, 0xFF);
     bool reachable = true;

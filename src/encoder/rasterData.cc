@@ -22,9 +22,8 @@ std::size_t checkedRowLength(const pageGeometry& page) {
 rasterData::rasterData(const pageGeometry& page, pclCommands& pclControl, byteSink& output)
     : pclControl(pclControl), output(output), rowStorage(checkedRowLength(page)),
       seedStorage(page.bytesPerLine, 0),
-      compressed(std::make_unique_for_overwrite<std::uint8_t[]>(
-          rasterCompress::maxCompressedSize(page.bytesPerLine))),
-      compressedCapacity(rasterCompress::maxCompressedSize(page.bytesPerLine)), row(rowStorage),
+      compressedCapacity(rasterCompress::maxCompressedSize(page.bytesPerLine)),
+      compressed(std::make_unique_for_overwrite<std::uint8_t[]>(compressedCapacity)), row(rowStorage),
       seed(seedStorage) {
     pclControl.setDeltaCompression();
 }

@@ -76,8 +76,8 @@ private:
     std::vector<std::uint8_t> seedStorage;
     // Delta data for sinks that lend no room; untouched (no memory in use)
     // where they do.
-    std::unique_ptr<std::uint8_t[]> compressed;
     std::size_t compressedCapacity;
+    std::unique_ptr<std::uint8_t[]> compressed;
     std::span<std::uint8_t> row;
     std::span<std::uint8_t> seed;
 
