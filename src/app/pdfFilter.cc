@@ -149,14 +149,16 @@ bool pdfJob::printPage(pageRenderer& renderer, const bands::pageShape& rendered)
             reachable = driver.rwriteline_cb(job, options.get(), device, y, jobRow.data());
     }
 
-    reachable = driver.rendpage_cb(job, options.get(), device, pageNumber) && reachable;
+    const bool ended = driver.rendpage_cb(job, options.get(), device, pageNumber);
     pagesPrinted = pageNumber;
     papplJobSetImpressionsCompleted(job, 1);
     papplLogJob(job, PAPPL_LOGLEVEL_INFO, "Page %u sent to the printer.", pageNumber);
     if (!reachable) return false;
+    // The driver calls a short page the document's fault; here the renderer
+    // stopped (a crash, or nonsense in its records), which says more.
     if (!complete && !canceled())
         return refuse("Ghostscript's page ended early.", PAPPL_JREASON_DOCUMENT_FORMAT_ERROR);
-    return true;
+    return ended;
 }
 
 }  // namespace
