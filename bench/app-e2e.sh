@@ -141,7 +141,7 @@ app_job() {  # app_job DOC PATH FORMAT FILE
     { print doc, path, $3, $4, $5, $7, $8, $2, $9 + $10 }' <<<"$line" >>"$RESULTS"
 }
 
-steps=(gs gs2 gs-pipe app-pdf cups app-pwg filter)
+steps=(gs gs2 gs-pipe app-pdf app-pdf-cold cups app-pwg filter)
 run_step() {  # run_step STEP DOC
   local step=$1 doc=$2 cmd
   case $step in
@@ -158,6 +158,12 @@ run_step() {  # run_step STEP DOC
       gs_command cmd "${PDF[$doc]}"
       time_command "$doc" "gs alone | cat" sh -c '"$@" | cat' sh "${cmd[@]}" ;;
     app-pdf) app_job "$doc" "app, PDF" application/pdf "${PDF[$doc]}" ;;
+    app-pdf-cold)
+      # The server starts the next job's renderers when a PDF job ends; with
+      # those gone the job starts Ghostscript itself, as the first PDF job
+      # after the server's start or after other settings does.
+      pkill -9 -P "$APP_PID" -x corvane-render || true
+      app_job "$doc" "app, PDF, cold start" application/pdf "${PDF[$doc]}" ;;
     cups)
       time_command "$doc" "cupsfilter, PDF" sh -c '"$1" -c "$2" -p "$3" -m printer/corvane -e "$4" >"$5"' \
         sh "$CUPSFILTER" "$TMP/cups-files.conf" "$PPD" "${PDF[$doc]}" "$TMP/cups.pcl" ;;
@@ -191,7 +197,7 @@ cpu=$(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -n1)
 echo
 echo "Machine: ${cpu:-unknown CPU}, $(nproc) cores, $(free -g | awk '/^Mem:/{print $2}') GiB, $(uname -srm), gs $(gs --version), PAPPL $(pkg-config --modversion pappl 2>/dev/null || echo '?'), $(date -u '+%Y-%m-%d %H:%M UTC'), load average $(cut -d' ' -f1-3 /proc/loadavg)"
 echo "Jobs: US Letter 600 dpi sRGB, socket:// device on loopback; $RUNS run(s), medians; CPU s = user + system, children included (the app's Ghostscript)"
-echo "The app's renderer: corvane-render rgb $(gs_command cmd X; echo "${cmd[@]:3:${#cmd[@]}-5}") (display device, bands in shared memory); gs alone: the same options, -sDEVICE=ppmraw"
+echo "The app's renderers: corvane-render rgb odd|even $(gs_command cmd X; echo "${cmd[@]:3:${#cmd[@]}-5}") (display device, bands in shared memory, started before the job); gs alone: the same options, -sDEVICE=ppmraw"
 echo
 pages_list=""
 for doc in $DOC_NAMES; do pages_list+="$doc=${PAGES[$doc]} "; done
@@ -228,7 +234,7 @@ awk -F'\t' -v docs="$DOC_NAMES" -v pageslist="$pages_list" -v textdoc="$TEXT_DOC
         fb = med(d, path, 4); p1 = med(d, path, 5); rss = med(d, path, 7)
         np = (path ~ /pages 1-2/) ? 2 : pages[d]
         ratio = ""
-        if (path == "app, PDF" && has(d, "gs alone")) ratio = sprintf("%.2fx gs", s / med(d, "gs alone", 3))
+        if (path ~ /^app, PDF/ && has(d, "gs alone")) ratio = sprintf("%.2fx gs", s / med(d, "gs alone", 3))
         if (path == "gs alone | cat" && has(d, "gs alone")) ratio = sprintf("%.2fx gs", s / med(d, "gs alone", 3))
         if (path == "cupsfilter, PDF" && has(d, "gs alone")) ratio = sprintf("%.2fx gs", s / med(d, "gs alone", 3))
         if (path == "app, PWG raster" && has(d, "filter alone, PWG raster")) ratio = sprintf("%.2fx filt", s / med(d, "filter alone, PWG raster", 3))
@@ -249,6 +255,7 @@ awk -F'\t' -v docs="$DOC_NAMES" -v pageslist="$pages_list" -v textdoc="$TEXT_DOC
       printf "target %-8s PDF through the app <= 1.25x gs alone: %.3f s vs %.3f s (%.2fx)  %s\n", d, app, g, app / g, verdict(app <= 1.25 * g)
       printf "target %-8s PDF through the app faster than the CUPS chain: %.3f s vs %.3f s  %s\n", d, app, c, verdict(app < c)
       if (has(d, "gs alone | cat")) printf "       %-8s (PDF through the app vs gs alone piped to cat: %.2fx)\n", d, app / med(d, "gs alone | cat", 3)
+      if (has(d, "app, PDF, cold start")) printf "       %-8s (PDF through the app, Ghostscript started by the job: %.3f s, %.2fx gs alone)\n", d, med(d, "app, PDF, cold start", 3), med(d, "app, PDF, cold start", 3) / g
     }
     if (has(textdoc, "gs alone, pages 1-2")) {
       g2 = med(textdoc, "gs alone, pages 1-2", 3)

@@ -370,7 +370,9 @@ corvane::renderRequest letterRequest(int argc, char** argv) {
 }
 
 int renderOnly(int argc, char** argv) {
-    corvane::pageRenderer renderer(letterRequest(argc, argv));
+    const corvane::renderRequest request = letterRequest(argc, argv);
+    corvane::pageRenderer renderer(request);
+    renderer.render(request.file);
     unsigned pages = 0;
     while (renderer.nextPage()) {
         ++pages;

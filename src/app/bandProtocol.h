@@ -7,7 +7,11 @@
 //     a page record before the first band of each page, then one band
 //     record for each band, in page order, once it is drawn;
 //   app -> renderer (descriptor 4 of the renderer): one byte, the slot
-//     number, for each band the app is done with.
+//     number, for each band the app is done with;
+//   app -> renderer (descriptor 5, a socket): the document's path, then the
+//     end of the stream. The renderer starts Ghostscript before it reads it,
+//     so the app can start renderers before their jobs arrive; a socket
+//     that ends empty says the renderer is not needed.
 //
 // The shared memory is descriptor 3 of the renderer. End of the records
 // (the renderer's exit) is the end of the document.
@@ -28,6 +32,7 @@ constexpr std::size_t memoryBytes = slotCount * slotBytes;
 // Descriptors of the renderer.
 constexpr int memoryFd = 3;
 constexpr int releaseFd = 4;
+constexpr int documentFd = 5;
 
 enum class recordType : std::uint32_t { page = 1, band = 2 };
 

@@ -97,6 +97,16 @@ int childProcess::wait() {
     return exitStatus;
 }
 
+bool childProcess::running() {
+    if (pid <= 0) return false;
+    int status = 0;
+    const pid_t done = waitpid(pid, &status, WNOHANG);
+    if (done == 0) return true;
+    pid = -1;
+    exitStatus = (done > 0 && WIFEXITED(status)) ? WEXITSTATUS(status) : -1;
+    return false;
+}
+
 void childProcess::stop() {
     if (pid <= 0) return;
     kill(pid, SIGKILL);

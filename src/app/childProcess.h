@@ -27,6 +27,8 @@ public:
     // Waits for the child; its exit status, or -1 when it was killed by a
     // signal or never started.
     int wait();
+    // True while the child has not ended (it is not waited for).
+    bool running();
     // Ends the child now (a cancelled job).
     void stop();
 

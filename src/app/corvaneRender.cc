@@ -3,13 +3,16 @@
 // Writing 101 MB per Letter page through a pipe cost Ghostscript as much as
 // rendering a text page; here it only draws.
 //
-//   corvane-render rgb|gray GHOSTSCRIPT-ARGUMENTS...
+//   corvane-render rgb|gray all|odd|even GHOSTSCRIPT-OPTIONS...
 //
+// The document's path comes on descriptor 5 once Ghostscript is ready; the
+// renderer draws all its pages, or only the odd or the even ones.
 // Ghostscript's messages, its standard output included, go to standard
 // error; standard output carries only the records. Exit status 0 when the
-// document was rendered, 1 when Ghostscript stopped with an error, 2 when
-// the renderer could not start.
+// document was rendered (or none came), 1 when Ghostscript stopped with an
+// error, 2 when the renderer could not start.
 #include <algorithm>
+#include <charconv>
 #include <cerrno>
 #include <csignal>
 #include <cstddef>
@@ -202,14 +205,38 @@ int answerDisplay(void*, void* context, const char* device, int id, int size, vo
     return 0;
 }
 
-int toStandardError(void*, const char* text, int length) {
-    return writeAll(STDERR_FILENO, text, static_cast<std::size_t>(length)) ? length : -1;
+// Everything the app writes on `documentFd` before closing it; none when
+// it closed it without a word.
+std::optional<std::string> documentPath() {
+    std::string path;
+    char buffer[512];
+    for (;;) {
+        const ssize_t got = read(bands::documentFd, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) break;
+        path.append(buffer, static_cast<std::size_t>(got));
+    }
+    close(bands::documentFd);
+    if (path.empty()) return std::nullopt;
+    return path;
+}
+
+// A PostScript string of any bytes: hexadecimal.
+std::string postscriptString(std::string_view text) {
+    static constexpr char digits[] = "0123456789abcdef";
+    std::string hex = "<";
+    for (const unsigned char c : text) {
+        hex += digits[c >> 4];
+        hex += digits[c & 15];
+    }
+    return hex + ">";
 }
 
 class ghostscriptInstance {
 public:
     ghostscriptInstance() {
-        if (gsapi_new_instance(&instance, nullptr) < 0) instance = nullptr;
+        if (gsapi_new_instance(&instance, this) < 0) instance = nullptr;
+        if (instance) gsapi_set_stdio(instance, nullptr, onOutput, onOutput);
     }
     ~ghostscriptInstance() {
         if (instance) gsapi_delete_instance(instance);
@@ -219,19 +246,58 @@ public:
 
     void* get() const { return instance; }
 
-    // Runs the whole document; true when Ghostscript ended without error.
-    bool run(std::vector<char*>& arguments) {
+    // Starts Ghostscript, then renders the document named on `documentFd`
+    // (of `pages`: all, odd or even); true when Ghostscript ended without
+    // error or no document came.
+    bool run(std::vector<char*>& arguments, std::string_view pages) {
         int code = gsapi_init_with_args(instance, static_cast<int>(arguments.size()), arguments.data());
+        if (code == 0) {
+            if (const auto document = documentPath()) {
+                gsapi_add_control_path(instance, GS_PERMIT_FILE_READING, document->c_str());
+                // Ghostscript 10.0 stops with an error when asked for the
+                // even pages of a one-page document: it has none to draw.
+                if (pages != "even" || pageCount(*document) != 1) {
+                    int exitCode = 0;
+                    code = gsapi_run_file(instance, document->c_str(), 0, &exitCode);
+                }
+            }
+        }
         const int exitCode = gsapi_exit(instance);
         if (code == 0 || code == gs_error_Quit) code = exitCode;
         return code == 0 || code == gs_error_Quit;
     }
 
 private:
+    // The document's pages as Ghostscript counts them; -1 when it cannot.
+    int pageCount(const std::string& document) {
+        const std::string program = "{ " + postscriptString(document) +
+                                    " (r) file runpdfbegin pdfpagecount runpdfend } stopped { -1 } if = flush\n";
+        captured.emplace();
+        int exitCode = 0;
+        const int code = gsapi_run_string(instance, program.c_str(), 0, &exitCode);
+        const std::string text = std::move(*captured);
+        captured.reset();
+        int count = -1;
+        if (code < 0 || std::from_chars(text.data(), text.data() + text.size(), count).ec != std::errc{})
+            return -1;
+        return count;
+    }
+
+    // Ghostscript's messages go to standard error, except what is captured.
+    static int onOutput(void* handle, const char* text, int length) {
+        auto& self = *static_cast<ghostscriptInstance*>(handle);
+        if (self.captured) {
+            self.captured->append(text, static_cast<std::size_t>(length));
+            return length;
+        }
+        return writeAll(STDERR_FILENO, text, static_cast<std::size_t>(length)) ? length : -1;
+    }
+
     void* instance = nullptr;
+    std::optional<std::string> captured;
 };
 
-int render(std::string_view colours, int argc, char** argv) {
+int render(std::string_view colours, std::string_view pages, int argc, char** argv) {
     // 8 bits per colour, no alpha, red first, top row first, chunky.
     unsigned int format = 0;
     for (const unsigned int flag : {unsigned{DISPLAY_ALPHA_NONE}, unsigned{DISPLAY_DEPTH_8},
@@ -241,6 +307,9 @@ int render(std::string_view colours, int argc, char** argv) {
     if (colours == "rgb") format |= DISPLAY_COLORS_RGB;
     else if (colours == "gray") format |= DISPLAY_COLORS_GRAY;
     else return 2;
+    std::string pageList;
+    if (pages == "odd" || pages == "even") pageList = "-sPageList=" + std::string(pages);
+    else if (pages != "all") return 2;
 
     // The records leave by a descriptor of their own; anything written to
     // standard output from here on lands in standard error.
@@ -262,24 +331,25 @@ int render(std::string_view colours, int argc, char** argv) {
         std::fputs("corvane-render: Ghostscript could not start.\n", stderr);
         return 2;
     }
-    gsapi_set_stdio(ghostscript.get(), nullptr, toStandardError, toStandardError);
     gsapi_register_callout(ghostscript.get(), answerDisplay, &handle);
     gsapi_set_arg_encoding(ghostscript.get(), GS_ARG_ENCODING_UTF8);
 
     std::string device = "-sDEVICE=display";
     std::string displayFormat = "-dDisplayFormat=" + std::to_string(format);
     std::vector<char*> arguments = {argv[0], device.data(), displayFormat.data()};
+    if (!pageList.empty()) arguments.push_back(pageList.data());
     for (int i = 0; i < argc; ++i) arguments.push_back(argv[i]);
-    return ghostscript.run(arguments) ? 0 : 1;
+    return ghostscript.run(arguments, pages) ? 0 : 1;
 }
 
 }  // namespace
 }  // namespace corvane
 
 int main(int argc, char** argv) {
-    if (argc < 2) {
-        std::fputs("usage: corvane-render rgb|gray GHOSTSCRIPT-ARGUMENTS...\n", stderr);
+    if (argc < 3) {
+        std::fputs("usage: corvane-render rgb|gray all|odd|even GHOSTSCRIPT-OPTIONS...\n"
+                   "       (the document's path on descriptor 5)\n", stderr);
         return 2;
     }
-    return corvane::render(argv[1], argc - 2, argv + 2);
+    return corvane::render(argv[1], argv[2], argc - 3, argv + 3);
 }

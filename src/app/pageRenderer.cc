@@ -28,29 +28,46 @@ std::string rendererProgram() {
     return "corvane-render";
 }
 
-std::vector<std::string> rendererCommand(const renderRequest& request) {
-    std::vector<std::string> command = {rendererProgram(), request.gray ? "gray" : "rgb"};
-    for (auto& argument : ghostscriptArguments(request)) command.push_back(std::move(argument));
-    return command;
+bool sendAll(int fd, const std::string& text) {
+    std::size_t done = 0;
+    while (done < text.size()) {
+        const ssize_t written = send(fd, text.data() + done, text.size() - done, MSG_NOSIGNAL);
+        if (written < 0 && errno == EINTR) continue;
+        if (written <= 0) return false;
+        done += static_cast<std::size_t>(written);
+    }
+    return true;
 }
 
 }  // namespace
 
-pageRenderer::pageRenderer(const renderRequest& request) : pixelBytes(request.gray ? 1 : 3) {
+std::vector<std::string> pageRenderer::commandFor(const renderRequest& request) {
+    std::vector<std::string> command = {rendererProgram(), request.gray ? "gray" : "rgb",
+                                        std::string(sharedPages(request))};
+    for (auto& argument : ghostscriptOptions(request)) command.push_back(std::move(argument));
+    return command;
+}
+
+pageRenderer::pageRenderer(const renderRequest& request)
+    : pixelBytes(request.gray ? 1 : 3), commandLine(commandFor(request)) {
     const int memoryFd = memfd_create("corvane-bands", MFD_CLOEXEC);
     if (memoryFd < 0) return;
-    // A socket, not a pipe: a renderer that has died makes the give-back
-    // fail instead of raising SIGPIPE in the server.
+    // Sockets, not pipes: a renderer that has died makes the give-back or
+    // the document's path fail instead of raising SIGPIPE in the server.
     int releaseEnds[2] = {-1, -1};
+    int documentEnds[2] = {-1, -1};
     if (ftruncate(memoryFd, bands::memoryBytes) == 0 &&
         socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, releaseEnds) == 0) {
         void* mapped = mmap(nullptr, bands::memoryBytes, PROT_READ, MAP_SHARED, memoryFd, 0);
-        if (mapped != MAP_FAILED) {
+        if (mapped != MAP_FAILED && socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, documentEnds) == 0) {
             memory = static_cast<const std::uint8_t*>(mapped);
             releaseFd = releaseEnds[1];
-            const int handedDown[] = {memoryFd, releaseEnds[0]};
-            renderer.emplace(rendererCommand(request), handedDown);
+            documentFd = documentEnds[1];
+            const int handedDown[] = {memoryFd, releaseEnds[0], documentEnds[0]};
+            renderer.emplace(commandLine, handedDown);
+            close(documentEnds[0]);
         } else {
+            if (mapped != MAP_FAILED) munmap(mapped, bands::memoryBytes);
             close(releaseEnds[1]);
         }
         close(releaseEnds[0]);
@@ -61,8 +78,17 @@ pageRenderer::pageRenderer(const renderRequest& request) : pixelBytes(request.gr
 pageRenderer::~pageRenderer() {
     // The renderer first: it may still be drawing into the memory.
     renderer.reset();
+    if (documentFd >= 0) close(documentFd);
     if (releaseFd >= 0) close(releaseFd);
     if (memory) munmap(const_cast<std::uint8_t*>(memory), bands::memoryBytes);
+}
+
+bool pageRenderer::render(const std::string& file) {
+    if (documentFd < 0) return false;
+    const bool handed = sendAll(documentFd, file);
+    close(documentFd);
+    documentFd = -1;
+    return handed;
 }
 
 bool pageRenderer::readRecord(bands::record& record) {

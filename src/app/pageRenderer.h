@@ -1,12 +1,14 @@
 // Renders a PDF with corvane-render and hands its pages over band by band,
-// straight from the memory the renderer draws into. The renderer is stopped
-// when the object goes away.
+// straight from the memory the renderer draws into. The renderer starts
+// Ghostscript at once and renders the document render() names; it is
+// stopped when the object goes away.
 #pragma once
 
 #include <cstdint>
 #include <optional>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "app/bandProtocol.h"
 #include "app/childProcess.h"
@@ -16,12 +18,22 @@ namespace corvane {
 
 class pageRenderer {
 public:
+    // Starts a renderer for documents like `request` (its file is not used).
     explicit pageRenderer(const renderRequest& request);
     ~pageRenderer();
     pageRenderer(const pageRenderer&) = delete;
     pageRenderer& operator=(const pageRenderer&) = delete;
 
+    // The renderer's command line for documents like `request`: renderers
+    // with the same one render alike.
+    static std::vector<std::string> commandFor(const renderRequest& request);
+    const std::vector<std::string>& command() const { return commandLine; }
+
     bool started() const { return renderer && renderer->started(); }
+    // Still waiting for a document or rendering one.
+    bool running() { return started() && renderer->running(); }
+    // Hands the renderer its document; once only.
+    bool render(const std::string& file);
     // 1 for gray, 3 for RGB, as the request asked.
     unsigned bytesPerPixel() const { return pixelBytes; }
 
@@ -48,8 +60,10 @@ private:
     bool readRecord(bands::record& record);
 
     unsigned pixelBytes;
+    std::vector<std::string> commandLine;
     const std::uint8_t* memory = nullptr;
     int releaseFd = -1;
+    int documentFd = -1;
     std::optional<childProcess> renderer;
     bands::pageShape page;
     std::uint32_t rowsSoFar = 0;

@@ -4,11 +4,13 @@
 #include <climits>
 #include <memory>
 #include <string>
+#include <thread>
 #include <variant>
 #include <vector>
 
 #include "app/pageFit.h"
 #include "app/pageRenderer.h"
+#include "app/rendererPool.h"
 #include "app/rasterLayout.h"
 
 namespace corvane {
@@ -34,24 +36,27 @@ std::string errorLine(const std::string& text) {
     return fallback.empty() ? "Ghostscript stopped with an error." : fallback;
 }
 
-// One PDF job: each copy is rendered by its own Ghostscript run, and each
-// page goes through the driver while the next one is still being rendered.
+// One PDF job: each copy is rendered by its own Ghostscript runs, and each
+// page goes through the driver while the next ones are still being rendered.
 class pdfJob {
 public:
-    pdfJob(pappl_job_t* job, pappl_device_t* device) : job(job), device(device) {
+    pdfJob(pappl_job_t* job, pappl_device_t* device, rendererPool* pool)
+        : job(job), device(device), pool(pool) {
         papplPrinterGetDriverData(papplJobGetPrinter(job), &driver);
     }
 
     bool print();
 
 private:
-    bool renderCopy(const renderRequest& request);
+    bool renderCopy(const std::vector<renderRequest>& shares);
+    bool endedWell(pageRenderer& renderer);
     bool printPage(pageRenderer& renderer, const bands::pageShape& rendered);
     bool refuse(const std::string& message, pappl_jreason_t reason);
     bool canceled() const { return papplJobIsCanceled(job); }
 
     pappl_job_t* job;
     pappl_device_t* device;
+    rendererPool* pool;  // the server's prepared renderers; null: none
     pappl_pr_driver_data_t driver{};
     printOptions options;
     pixelLayout jobLayout = pixelLayout::rgb24;
@@ -83,26 +88,48 @@ bool pdfJob::print() {
     if (options->last_page < INT_MAX) request.lastPage = options->last_page;
 
     if (!driver.rstartjob_cb(job, options.get(), device)) return false;
+    // With a second core, a second renderer interprets the next page while
+    // the first one's bands go to the printer.
+    const auto shares = shareOut(request, std::thread::hardware_concurrency());
     bool printed = true;
     for (int copy = 0; printed && copy < std::max(options->copies, 1) && !canceled(); ++copy)
-        printed = renderCopy(request);
+        printed = renderCopy(shares);
     const bool ended = driver.rendjob_cb(job, options.get(), device);
+    // The next job most likely has the same settings.
+    if (pool) pool->prepare(shares);
     // The page count is known only now, as for streamed raster jobs.
     papplJobSetImpressions(job, static_cast<int>(pagesPrinted));
     return printed && ended;
 }
 
-bool pdfJob::renderCopy(const renderRequest& request) {
-    pageRenderer renderer(request);
-    if (!renderer.started())
+bool pdfJob::renderCopy(const std::vector<renderRequest>& shares) {
+    const auto renderers = pool ? pool->take(shares) : rendererPool{}.take(shares);
+    if (renderers.empty())
         return refuse("Unable to start Ghostscript (corvane-render).", PAPPL_JREASON_ABORTED_BY_SYSTEM);
     const unsigned pagesBefore = pagesPrinted;
+    std::size_t turn = 0;  // page n comes from renderer n % count
     while (!canceled()) {
+        pageRenderer& renderer = *renderers[turn % renderers.size()];
         const auto page = renderer.nextPage();
         if (!page) break;
-        if (!printPage(renderer, *page)) return false;  // the renderer is stopped on return
+        if (!printPage(renderer, *page)) return false;  // the renderers are stopped on return
+        ++turn;
     }
     if (canceled()) return true;
+    // The document ends where the renderer whose turn it was ran out of
+    // pages (or failed); the others must have run out too.
+    for (std::size_t i = 0; i < renderers.size(); ++i) {
+        pageRenderer& renderer = *renderers[(turn + i) % renderers.size()];
+        if (i > 0 && renderer.nextPage())
+            return refuse("Unable to read Ghostscript's pages.", PAPPL_JREASON_ABORTED_BY_SYSTEM);
+        if (!endedWell(renderer)) return false;
+    }
+    if (pagesPrinted == pagesBefore)
+        return refuse("Unable to read Ghostscript's pages.", PAPPL_JREASON_ABORTED_BY_SYSTEM);
+    return true;
+}
+
+bool pdfJob::endedWell(pageRenderer& renderer) {
     const int status = renderer.wait();
     papplLogJob(job, PAPPL_LOGLEVEL_INFO, "Ghostscript finished with status %d after page %u.",
                 status, pagesPrinted);
@@ -112,7 +139,7 @@ bool pdfJob::renderCopy(const renderRequest& request) {
     if (status != 0)
         return refuse("The PDF document could not be rendered: " + errorLine(renderer.errorText()),
                       PAPPL_JREASON_DOCUMENT_FORMAT_ERROR);
-    if (renderer.broken() || pagesPrinted == pagesBefore)
+    if (renderer.broken())
         return refuse("Unable to read Ghostscript's pages.", PAPPL_JREASON_ABORTED_BY_SYSTEM);
     return true;
 }
@@ -163,8 +190,8 @@ bool pdfJob::printPage(pageRenderer& renderer, const bands::pageShape& rendered)
 
 }  // namespace
 
-bool printPdf(pappl_job_t* job, pappl_device_t* device, void*) {
-    pdfJob pdf(job, device);
+bool printPdf(pappl_job_t* job, pappl_device_t* device, void* pool) {
+    pdfJob pdf(job, device, static_cast<rendererPool*>(pool));
     return pdf.print();
 }
 

@@ -6,7 +6,8 @@
 
 namespace corvane {
 
-// PAPPL's MIME filter callback for application/pdf.
-bool printPdf(pappl_job_t* job, pappl_device_t* device, void* data);
+// PAPPL's MIME filter callback for application/pdf; `pool` is the server's
+// rendererPool, or null for renderers of the job's own.
+bool printPdf(pappl_job_t* job, pappl_device_t* device, void* pool);
 
 }  // namespace corvane

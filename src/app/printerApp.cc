@@ -110,7 +110,8 @@ pappl_system_t* createSystem(int num_options, cups_option_t* options, void* cont
 
     papplSystemSetPrinterDrivers(system, static_cast<int>(app.drivers.size()), app.drivers.data(),
                                  driverForDevice, printerCreated, describeDriver, &app);
-    papplSystemAddMIMEFilter(system, "application/pdf", "image/pwg-raster", printPdf, nullptr);
+    if (app.listens) app.renderers = std::make_unique<rendererPool>();
+    papplSystemAddMIMEFilter(system, "application/pdf", "image/pwg-raster", printPdf, app.renderers.get());
     addImageFilters(system);
     // Decoded images are held whole in memory: at most 256 MiB each.
     papplSystemSetMaxImageSize(system, 256u << 20, 16384, 16384);

@@ -11,6 +11,7 @@
 #include "app/deviceMonitor.h"
 #include "app/jobRuns.h"
 #include "app/printerGate.h"
+#include "app/rendererPool.h"
 #include "app/serverKeeper.h"
 
 namespace corvane {
@@ -26,6 +27,8 @@ struct printerApp {
     std::unique_ptr<jobRuns> runs;
     // One job at a time on each printer (the driver data's extension).
     printerGates gates;
+    // PDF renderers started ahead of the next job (server only).
+    std::unique_ptr<rendererPool> renderers;
 };
 
 // PAPPL's system callback: the system with PAPPL's standard server options

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/bandProtocol.h"
+#include "app/ghostscriptCommand.h"
 #include "app/jobSettings.h"
 #include "app/pageFit.h"
 #include "app/testPageDocument.h"
@@ -80,6 +81,41 @@ TEST(BandProtocol, OnlyRowsInsideASlotAndInPageOrderAreUsed) {
     EXPECT_FALSE(bands::usableBand({0, 0, 5}, letter, 10));                // rows again
     EXPECT_FALSE(bands::usableBand({1, 6590, 11}, letter, 6590));          // past the page
     EXPECT_FALSE(bands::usableBand({1, 6600, 0}, letter, 6600));           // empty
+}
+
+// Two renderers share a whole document, odd and even pages; a page range
+// stays with one (a list of pages fails on pages the document lacks).
+TEST(GhostscriptCommand, OnlyWholeDocumentsAreSharedOut) {
+    renderRequest whole{.file = "/spool/d.pdf", .widthPwg = 21590, .lengthPwg = 27940};
+    const auto range = [](const renderRequest& request) {
+        std::string found;
+        for (const auto& option : ghostscriptOptions(request))
+            if (option.starts_with("-dFirstPage=") || option.starts_with("-dLastPage=")) found += option + " ";
+        return found;
+    };
+
+    const auto alone = shareOut(whole, 1);
+    ASSERT_EQ(alone.size(), 1u);
+    EXPECT_EQ(sharedPages(alone[0]), "all");
+    const auto shared = shareOut(whole, 8);
+    ASSERT_EQ(shared.size(), 2u);
+    EXPECT_EQ(sharedPages(shared[0]), "odd");
+    EXPECT_EQ(sharedPages(shared[1]), "even");
+    EXPECT_EQ(range(shared[1]), "");
+    // The document is not among the options; the command line ends with it.
+    for (const auto& option : ghostscriptOptions(shared[1])) EXPECT_EQ(option.find("d.pdf"), std::string::npos);
+    const auto arguments = ghostscriptArguments(shared[1]);
+    EXPECT_EQ(std::vector(arguments.end() - 2, arguments.end()), (std::vector<std::string>{"-f", "/spool/d.pdf"}));
+
+    renderRequest fromPage3 = whole;
+    fromPage3.firstPage = 3;
+    const auto ranged = shareOut(fromPage3, 2);
+    ASSERT_EQ(ranged.size(), 1u);
+    EXPECT_EQ(sharedPages(ranged[0]), "all");
+    EXPECT_EQ(range(ranged[0]), "-dFirstPage=3 ");
+    renderRequest toPage5 = whole;
+    toPage5.lastPage = 5;
+    EXPECT_EQ(shareOut(toPage5, 2).size(), 1u);
 }
 
 TEST(TestPageDocument, CrossReferencePointsAtEveryObject) {

@@ -72,17 +72,33 @@ truncated.pdf application/pdf could not be rendered
 corrupt.pdf application/pdf could not be rendered
 CASES
 
-# The PDF renderer dies in the middle of a job (a crash): the job ends
+# The PDF renderers die in the middle of a job (a crash): the job ends
 # aborted with a message and no partial page, and the server goes on.
+# Renderers the server keeps ready for the next job die with them.
 id=$(app_submit hostile "$samples/sample.pdf" -o copies=50)
-renderer=""
-for _ in $(seq 100); do renderer=$(pgrep -P "$APP_PID" -x corvane-render) && break; sleep 0.05; done
-[ -n "$renderer" ] || { echo "renderer: no corvane-render process seen"; exit 1; }
-kill -9 "$renderer"
+printed=0
+for _ in $(seq 200); do
+  printed=$(app_job_attr hostile "$id" job-impressions-completed 2>/dev/null || echo 0)
+  [ "${printed:-0}" -ge 1 ] 2>/dev/null && break
+  sleep 0.05
+done
+[ "${printed:-0}" -ge 1 ] 2>/dev/null || { echo "renderer: the job printed no page"; exit 1; }
+# Between two copies no renderer runs: try again.
+killed=0
+for _ in $(seq 100); do pkill -9 -P "$APP_PID" -x corvane-render && { killed=1; break; }; sleep 0.02; done
+[ "$killed" = 1 ] || { echo "renderer: no corvane-render process seen"; exit 1; }
 app_expect_job hostile "$id" aborted 30
 message=$(app_job_attr hostile "$id" job-state-message)
 [[ $message == *Ghostscript* ]] || { echo "renderer killed: message '$message'"; exit 1; }
 echo "renderer killed: aborted: $message"
+
+# Renderers kept ready for the next job die while idle: the next PDF job
+# starts its own.
+for _ in $(seq 100); do pgrep -P "$APP_PID" -x corvane-render >/dev/null && break; sleep 0.02; done
+pkill -9 -P "$APP_PID" -x corvane-render || { echo "idle renderers: none seen"; exit 1; }
+id=$(app_submit hostile "$samples/sample.pdf")
+app_expect_job hostile "$id" completed 30
+echo "idle renderers killed: the next PDF job completed"
 
 # A normal job right after, and memory that stayed bounded.
 id=$(app_print hostile "$docs/a6.pwg" image/pwg-raster normal)

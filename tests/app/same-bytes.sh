@@ -58,3 +58,20 @@ gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=pwgraster -r600 -dcupsColorSpace=19 -dc
   -sOutputFile="$work/pdf.pwg" "$samples/sample.pdf" 2>/dev/null
 same_bytes Rendered "$samples/sample.pdf" "$work/pdf.pwg" "media=Letter $name=Rendered" -t Rendered \
   -o media=na_letter_8.5x11in -o page-ranges=2-3
+
+# 5. The whole document, whose pages two renderers share on a machine with
+# two cores, twice: the second job uses the renderers the first one left
+# started. Both hold the filter's bytes for Ghostscript's pages.
+gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=pwgraster -r600 -dcupsColorSpace=19 -dcupsBitsPerColor=8 \
+  -dDEVICEWIDTHPOINTS=612 -dDEVICEHEIGHTPOINTS=792 -dFIXEDMEDIA -dPDFFitPage \
+  -sOutputFile="$work/whole.pwg" "$samples/sample.pdf" 2>/dev/null
+for job in Whole Whole-2; do
+  same_bytes $job "$samples/sample.pdf" "$work/whole.pwg" "media=Letter $name=Whole" -t Whole \
+    -o media=na_letter_8.5x11in
+done
+# A one-page document leaves the renderer of even pages nothing to draw.
+gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=pdfwrite -dLastPage=1 -sOutputFile="$work/one.pdf" "$samples/sample.pdf"
+gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=pwgraster -r600 -dcupsColorSpace=19 -dcupsBitsPerColor=8 \
+  -dDEVICEWIDTHPOINTS=612 -dDEVICEHEIGHTPOINTS=792 -dFIXEDMEDIA -dPDFFitPage \
+  -sOutputFile="$work/one.pwg" "$work/one.pdf" 2>/dev/null
+same_bytes One "$work/one.pdf" "$work/one.pwg" "media=Letter $name=One" -t One -o media=na_letter_8.5x11in

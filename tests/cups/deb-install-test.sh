@@ -41,7 +41,7 @@ check "man page installed" test -f /usr/share/man/man8/rastertocorvane.8
 # says so and stops.
 renderer=/usr/libexec/rastertocorvane/corvane-render
 check "PDF renderer installed beside the app" test -x "$renderer" -a -x /usr/bin/corvane-printer-app
-check "PDF renderer starts" sh -c "'$renderer' rgb 3>&- 2>&1 | grep -q 'band memory is missing'"
+check "PDF renderer starts" sh -c "'$renderer' rgb all 3>&- 2>&1 | grep -q 'band memory is missing'"
 # Now that the filter is in place, cupstestppd checks it too.
 check "cupstestppd passes the installed PPD" cupstestppd -q "$ppd"
 

@@ -1,0 +1,44 @@
+#include "app/rendererPool.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace corvane {
+
+rendererPool::renderers rendererPool::take(const std::vector<renderRequest>& shares) {
+    renderers taken;
+    {
+        const std::lock_guard guard(lock);
+        for (const renderRequest& share : shares) {
+            const auto command = pageRenderer::commandFor(share);
+            // A prepared renderer that has ended (killed, say) is of no use.
+            const auto match = std::find_if(prepared.begin(), prepared.end(), [&](auto& renderer) {
+                return renderer->command() == command && renderer->running();
+            });
+            if (match == prepared.end()) {
+                taken.push_back(nullptr);
+                continue;
+            }
+            taken.push_back(std::move(*match));
+            prepared.erase(match);
+        }
+    }
+    for (std::size_t i = 0; i < shares.size(); ++i) {
+        if (!taken[i]) taken[i] = std::make_unique<pageRenderer>(shares[i]);
+        if (!taken[i]->started() || !taken[i]->render(shares[i].file)) return {};
+    }
+    return taken;
+}
+
+void rendererPool::prepare(const std::vector<renderRequest>& shares) {
+    renderers fresh;
+    for (const renderRequest& share : shares) fresh.push_back(std::make_unique<pageRenderer>(share));
+    renderers stale;
+    {
+        const std::lock_guard guard(lock);
+        stale = std::exchange(prepared, std::move(fresh));
+    }
+    // The replaced ones are stopped here, outside the lock.
+}
+
+}  // namespace corvane
