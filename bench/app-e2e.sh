@@ -9,7 +9,7 @@
 #
 #   --quick       short documents (4 text pages, 2 photographic), 1 run,
 #                 20 jobs for the memory check (about a minute)
-#   --runs R      repetitions, medians reported (default 3)
+#   --runs R      repetitions, medians reported (default 5)
 #   --mem-jobs N  sequential jobs of the memory check (default 100)
 #
 # Environment: BUILD_DIR (default <repo>/build-bench), BENCH_TMP (work folder,
@@ -18,7 +18,7 @@ set -euo pipefail
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 BUILD=${BUILD_DIR:-$ROOT/build-bench}
-RUNS=3
+RUNS=5
 MEM_JOBS=100
 TEXT_PAGES=20
 PHOTO_PAGES=10

@@ -16,9 +16,11 @@
 //     Ghostscript alone with the options the app gives its renderer for a US
 //     Letter sRGB PDF job, on the ppmraw device, one argument per line.
 //
-//   appbench render FILE
+//   appbench render [--shared] FILE
 //     The app's renderer (corvane-render) on FILE as the app runs it for a
-//     US Letter sRGB job, each band given back at once: rendering alone.
+//     US Letter sRGB job, each band given back at once: rendering alone;
+//     --shared: two renderers sharing the pages, odd and even, as the app
+//     runs them on two cores or more.
 #include <cups/cups.h>
 #include <csignal>
 #include <netinet/in.h>
@@ -47,6 +49,7 @@
 
 #include "app/ghostscriptCommand.h"
 #include "app/pageRenderer.h"
+#include "app/rendererPool.h"
 #include "printersink/loopbackListener.h"
 
 namespace {
@@ -364,23 +367,31 @@ corvane::renderRequest letterRequest(int argc, char** argv) {
         const std::string_view arg(argv[i]);
         if (arg == "--first" && i + 1 < argc) request.firstPage = static_cast<unsigned>(std::stoul(argv[++i]));
         else if (arg == "--last" && i + 1 < argc) request.lastPage = static_cast<unsigned>(std::stoul(argv[++i]));
-        else request.file = argv[i];
+        else if (!arg.starts_with("--")) request.file = argv[i];
     }
     return request;
 }
 
+// The app's renderers alone: one, or two sharing the pages (--shared), each
+// band given back as soon as it is drawn.
 int renderOnly(int argc, char** argv) {
     const corvane::renderRequest request = letterRequest(argc, argv);
-    corvane::pageRenderer renderer(request);
-    renderer.render(request.file);
+    const bool shared = argc > 2 && std::string_view(argv[2]) == "--shared";
+    const auto renderers = corvane::rendererPool{}.take(corvane::shareOut(request, shared ? 2 : 1));
+    if (renderers.empty()) return 1;
     unsigned pages = 0;
-    while (renderer.nextPage()) {
+    while (renderers[pages % renderers.size()]->nextPage()) {
+        auto& renderer = *renderers[pages % renderers.size()];
         ++pages;
         while (const auto rows = renderer.nextRows()) renderer.giveBack(*rows);
     }
-    const int status = renderer.wait();
+    int status = 0;
+    for (const auto& renderer : renderers) {
+        const int ended = renderer->wait();
+        if (ended != 0 || renderer->broken()) status = ended != 0 ? ended : 1;
+    }
     std::fprintf(stderr, "%u pages, status %d\n", pages, status);
-    return status == 0 && !renderer.broken() ? 0 : 1;
+    return status == 0 ? 0 : 1;
 }
 
 int printCommand(int argc, char** argv) {
@@ -397,7 +408,7 @@ int usage() {
                  "usage: appbench print --server URI --pid PID --format MIME [--jobs N] [--reset-peak]"
                  " [--page-end BYTES] FILE\n"
                  "       appbench gs-command [--first N] [--last N] FILE\n"
-                 "       appbench render FILE\n");
+                 "       appbench render [--shared] FILE\n");
     return 2;
 }
 

@@ -20,6 +20,9 @@ trap 'rm -rf "$TMP"' EXIT
 variants=(
   "ppmraw device|"
   "display device: the app's renderer|RENDERER"
+  "display device: the app's two renderers, odd and even pages|RENDERERS"
+  "2 processes, odd and even pages|PAIR"
+  "start alone (no document)|START"
   "pwgraster device|-sDEVICE=pwgraster -dcupsColorSpace=19 -dcupsBitsPerColor=8"
   "cups device|-sDEVICE=cups -dcupsColorSpace=19 -dcupsBitsPerColor=8"
   "2 rendering threads|-dNumRenderingThreads=2"
@@ -39,6 +42,23 @@ for ((run = 0; run < RUNS; run++)); do
       if [ "${extra[*]}" = RENDERER ]; then
         # The app's renderer as the app runs it (found in the build folder).
         cmd=(env "PATH=$BUILD:$PATH" "$BUILD/bench/appbench" render "$pdf")
+      elif [ "${extra[*]}" = RENDERERS ]; then
+        cmd=(env "PATH=$BUILD:$PATH" "$BUILD/bench/appbench" render --shared "$pdf")
+      elif [ "${extra[*]}" = PAIR ]; then
+        # Two Ghostscripts at once, each with every other page.
+        odd=() even=()
+        for arg in "${base[@]/#-sOutputFile=*/-sOutputFile=/dev/null}"; do
+          [ "$arg" != -f ] || { odd+=(-sPageList=odd); even+=(-sPageList=even); }
+          odd+=("$arg"); even+=("$arg")
+        done
+        cmd=(sh -c "$(printf '%q ' "${odd[@]}") & $(printf '%q ' "${even[@]}") & wait")
+      elif [ "${extra[*]}" = START ]; then
+        # What a renderer started before its job saves: Ghostscript's start.
+        cmd=()
+        for arg in "${base[@]}"; do
+          case $arg in -sOutputFile=*) cmd+=(-sOutputFile=/dev/null) ;; -f) break ;; *) cmd+=("$arg") ;; esac
+        done
+        cmd+=(-c quit)
       else
         cmd=()
         for arg in "${base[@]}"; do
