@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <ctime>
 #include <cstring>
 #include <string>
 #include <string_view>
@@ -110,7 +111,14 @@ pappl_system_t* createSystem(int num_options, cups_option_t* options, void* cont
 
     papplSystemSetPrinterDrivers(system, static_cast<int>(app.drivers.size()), app.drivers.data(),
                                  driverForDevice, printerCreated, describeDriver, &app);
-    if (app.listens) app.renderers = std::make_unique<rendererPool>();
+    if (app.listens) {
+        app.renderers = std::make_unique<rendererPool>();
+        const auto dropIdle = [](pappl_system_t*, void* pool) {
+            static_cast<rendererPool*>(pool)->dropIdle();
+            return true;
+        };
+        papplSystemAddTimerCallback(system, std::time(nullptr), 30, dropIdle, app.renderers.get());
+    }
     papplSystemAddMIMEFilter(system, "application/pdf", "image/pwg-raster", printPdf, app.renderers.get());
     addImageFilters(system);
     // Decoded images are held whole in memory: at most 256 MiB each.

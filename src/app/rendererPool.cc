@@ -24,21 +24,37 @@ rendererPool::renderers rendererPool::take(const std::vector<renderRequest>& sha
         }
     }
     for (std::size_t i = 0; i < shares.size(); ++i) {
-        if (!taken[i]) taken[i] = std::make_unique<pageRenderer>(shares[i]);
+        if (taken[i] && taken[i]->render(shares[i].file)) continue;
+        // None prepared, or the prepared one ended in the meantime.
+        taken[i] = std::make_unique<pageRenderer>(shares[i]);
         if (!taken[i]->started() || !taken[i]->render(shares[i].file)) return {};
     }
     return taken;
 }
 
-void rendererPool::prepare(const std::vector<renderRequest>& shares) {
+void rendererPool::prepare(const std::vector<renderRequest>& shares, clock::time_point now) {
     renderers fresh;
     for (const renderRequest& share : shares) fresh.push_back(std::make_unique<pageRenderer>(share));
     renderers stale;
     {
         const std::lock_guard guard(lock);
         stale = std::exchange(prepared, std::move(fresh));
+        preparedAt = now;
     }
     // The replaced ones are stopped here, outside the lock.
+}
+
+void rendererPool::dropIdle(clock::time_point now) {
+    renderers stale;
+    {
+        const std::lock_guard guard(lock);
+        if (now - preparedAt >= idleLimit) stale = std::exchange(prepared, {});
+    }
+}
+
+std::size_t rendererPool::preparedCount() {
+    const std::lock_guard guard(lock);
+    return prepared.size();
 }
 
 }  // namespace corvane

@@ -4,6 +4,7 @@
 // same-bytes.sh, and both are fuzzed by fuzz/appFuzzer.cc.)
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -13,6 +14,7 @@
 #include "app/ghostscriptCommand.h"
 #include "app/jobSettings.h"
 #include "app/pageFit.h"
+#include "app/rendererPool.h"
 #include "app/testPageDocument.h"
 
 namespace corvane {
@@ -116,6 +118,19 @@ TEST(GhostscriptCommand, OnlyWholeDocumentsAreSharedOut) {
     renderRequest toPage5 = whole;
     toPage5.lastPage = 5;
     EXPECT_EQ(shareOut(toPage5, 2).size(), 1u);
+}
+
+// Renderers started for a next job wait five minutes for it, then stop.
+TEST(RendererPool, PreparedRenderersStopAfterFiveIdleMinutes) {
+    rendererPool pool;
+    const auto start = rendererPool::clock::now();
+    const renderRequest letter{.file = "", .widthPwg = 21590, .lengthPwg = 27940};
+    pool.prepare(shareOut(letter, 2), start);
+    EXPECT_EQ(pool.preparedCount(), 2u);
+    pool.dropIdle(start + std::chrono::minutes(4));
+    EXPECT_EQ(pool.preparedCount(), 2u);
+    pool.dropIdle(start + std::chrono::minutes(5));
+    EXPECT_EQ(pool.preparedCount(), 0u);
 }
 
 TEST(TestPageDocument, CrossReferencePointsAtEveryObject) {
