@@ -159,9 +159,10 @@ run_step() {  # run_step STEP DOC
       time_command "$doc" "gs alone | cat" sh -c '"$@" | cat' sh "${cmd[@]}" ;;
     app-pdf) app_job "$doc" "app, PDF" application/pdf "${PDF[$doc]}" ;;
     app-pdf-cold)
-      # The server starts the next job's renderers when a PDF job ends; with
-      # those gone the job starts Ghostscript itself, as the first PDF job
-      # after the server's start or after other settings does.
+      # The server starts the next job's renderers when a PDF job ends. With
+      # those gone, renderers start when appbench adds its printer, just
+      # before the job: the job waits for Ghostscript's start, as one with
+      # other settings than the job before it does.
       pkill -9 -P "$APP_PID" -x corvane-render || true
       app_job "$doc" "app, PDF, cold start" application/pdf "${PDF[$doc]}" ;;
     cups)
@@ -255,7 +256,7 @@ awk -F'\t' -v docs="$DOC_NAMES" -v pageslist="$pages_list" -v textdoc="$TEXT_DOC
       printf "target %-8s PDF through the app <= 1.25x gs alone: %.3f s vs %.3f s (%.2fx)  %s\n", d, app, g, app / g, verdict(app <= 1.25 * g)
       printf "target %-8s PDF through the app faster than the CUPS chain: %.3f s vs %.3f s  %s\n", d, app, c, verdict(app < c)
       if (has(d, "gs alone | cat")) printf "       %-8s (PDF through the app vs gs alone piped to cat: %.2fx)\n", d, app / med(d, "gs alone | cat", 3)
-      if (has(d, "app, PDF, cold start")) printf "       %-8s (PDF through the app, Ghostscript started by the job: %.3f s, %.2fx gs alone)\n", d, med(d, "app, PDF, cold start", 3), med(d, "app, PDF, cold start", 3) / g
+      if (has(d, "app, PDF, cold start")) printf "       %-8s (PDF through the app, waiting for Ghostscript to start: %.3f s, %.2fx gs alone)\n", d, med(d, "app, PDF, cold start", 3), med(d, "app, PDF, cold start", 3) / g
     }
     if (has(textdoc, "gs alone, pages 1-2")) {
       g2 = med(textdoc, "gs alone, pages 1-2", 3)

@@ -7,6 +7,7 @@
 
 #include "app/driverCallbacks.h"
 #include "app/imageFilter.h"
+#include "app/pdfFilter.h"
 #include "app/printerApp.h"
 #include "app/testPage.h"
 #include "app/tonerOptions.h"
@@ -161,7 +162,7 @@ const char* driverForDevice(const char*, const char*, const char* device_id, voi
     return std::strstr(device_id, "MFG:Corvane;") != nullptr ? driverName : nullptr;
 }
 
-void printerCreated(pappl_printer_t* printer, void*) {
+void printerCreated(pappl_printer_t* printer, void* context) {
     // The printer does not report its toner level over a socket: unknown.
     pappl_supply_t toner{};
     toner.color = PAPPL_SUPPLY_COLOR_BLACK;
@@ -170,6 +171,10 @@ void printerCreated(pappl_printer_t* printer, void*) {
     toner.level = -1;
     toner.type = PAPPL_SUPPLY_TYPE_TONER_CARTRIDGE;
     papplPrinterSetSupplies(printer, 1, &toner);
+    // The printer's first PDF job, with the printer's defaults, finds its
+    // renderers started.
+    auto& app = *static_cast<printerApp*>(context);
+    if (app.renderers) prepareRenderers(printer, *app.renderers);
 }
 
 }  // namespace corvane

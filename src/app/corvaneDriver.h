@@ -20,7 +20,8 @@ bool describeDriver(pappl_system_t* system, const char* driver_name, const char*
 const char* driverForDevice(const char* device_info, const char* device_uri, const char* device_id,
                             void* context);
 
-// PAPPL's printer-creation callback: reports the toner supply.
+// PAPPL's printer-creation callback: reports the toner supply and starts
+// the renderers of a first PDF job.
 void printerCreated(pappl_printer_t* printer, void* context);
 
 }  // namespace corvane

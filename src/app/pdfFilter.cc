@@ -36,6 +36,12 @@ std::string errorLine(const std::string& text) {
     return fallback.empty() ? "Ghostscript stopped with an error." : fallback;
 }
 
+// With a second core, a second renderer interprets the next page while the
+// first one's bands go to the printer.
+std::vector<renderRequest> jobShares(const renderRequest& request) {
+    return shareOut(request, std::thread::hardware_concurrency());
+}
+
 // One PDF job: each copy is rendered by its own Ghostscript runs, and each
 // page goes through the driver while the next ones are still being rendered.
 class pdfJob {
@@ -88,9 +94,7 @@ bool pdfJob::print() {
     if (options->last_page < INT_MAX) request.lastPage = options->last_page;
 
     if (!driver.rstartjob_cb(job, options.get(), device)) return false;
-    // With a second core, a second renderer interprets the next page while
-    // the first one's bands go to the printer.
-    const auto shares = shareOut(request, std::thread::hardware_concurrency());
+    const auto shares = jobShares(request);
     bool printed = true;
     for (int copy = 0; printed && copy < std::max(options->copies, 1) && !canceled(); ++copy)
         printed = renderCopy(shares);
@@ -189,6 +193,18 @@ bool pdfJob::printPage(pageRenderer& renderer, const bands::pageShape& rendered)
 }
 
 }  // namespace
+
+void prepareRenderers(pappl_printer_t* printer, rendererPool& pool) {
+    pappl_pr_driver_data_t driver{};
+    papplPrinterGetDriverData(printer, &driver);
+    renderRequest request;
+    request.widthPwg = driver.media_default.size_width;
+    request.lengthPwg = driver.media_default.size_length;
+    // PAPPL prints a PDF job in colour unless the printer's colour mode
+    // default says otherwise (it takes the document to be in colour).
+    request.gray = driver.color_default != PAPPL_COLOR_MODE_AUTO && driver.color_default != PAPPL_COLOR_MODE_COLOR;
+    pool.prepareIfNone(jobShares(request));
+}
 
 bool printPdf(pappl_job_t* job, pappl_device_t* device, void* pool) {
     pdfJob pdf(job, device, static_cast<rendererPool*>(pool));

@@ -44,6 +44,15 @@ void rendererPool::prepare(const std::vector<renderRequest>& shares, clock::time
     // The replaced ones are stopped here, outside the lock.
 }
 
+void rendererPool::prepareIfNone(const std::vector<renderRequest>& shares, clock::time_point now) {
+    {
+        const std::lock_guard guard(lock);
+        if (std::any_of(prepared.begin(), prepared.end(), [](auto& renderer) { return renderer->running(); }))
+            return;
+    }
+    prepare(shares, now);
+}
+
 void rendererPool::dropIdle(clock::time_point now) {
     renderers stale;
     {

@@ -31,6 +31,9 @@ public:
     // Starts renderers for a next job with these shares' settings, in place
     // of those prepared before.
     void prepare(const std::vector<renderRequest>& shares, clock::time_point now = clock::now());
+    // The same when no prepared renderer is waiting: a printer's first job
+    // must not cost the renderers another printer's jobs left started.
+    void prepareIfNone(const std::vector<renderRequest>& shares, clock::time_point now = clock::now());
 
     // Stops the prepared renderers once they have waited `idleLimit`.
     void dropIdle(clock::time_point now = clock::now());
