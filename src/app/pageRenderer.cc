@@ -6,6 +6,7 @@
 #include <sys/mman.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <string_view>
 #include <vector>
 
 namespace corvane {
@@ -28,7 +29,8 @@ std::string rendererProgram() {
     return "corvane-render";
 }
 
-bool sendAll(int fd, const std::string& text) {
+// A renderer that has gone makes this fail (no SIGPIPE).
+bool sendAll(int fd, std::string_view text) {
     std::size_t done = 0;
     while (done < text.size()) {
         const ssize_t written = send(fd, text.data() + done, text.size() - done, MSG_NOSIGNAL);
@@ -139,11 +141,8 @@ std::optional<pageRenderer::drawnRows> pageRenderer::nextRows() {
 }
 
 void pageRenderer::giveBack(const drawnRows& rows) {
-    const auto slot = static_cast<unsigned char>(rows.slot);
-    ssize_t written;
-    do {
-        written = send(releaseFd, &slot, 1, MSG_NOSIGNAL);
-    } while (written < 0 && errno == EINTR);
+    const char slot = static_cast<char>(rows.slot);
+    sendAll(releaseFd, {&slot, 1});
 }
 
 }  // namespace corvane

@@ -58,6 +58,10 @@ private:
     bool endedWell(pageRenderer& renderer);
     bool printPage(pageRenderer& renderer, const bands::pageShape& rendered);
     bool refuse(const std::string& message, pappl_jreason_t reason);
+    // A renderer broke off its records or sent nonsense.
+    bool unreadablePages() {
+        return refuse("Unable to read Ghostscript's pages.", PAPPL_JREASON_ABORTED_BY_SYSTEM);
+    }
     bool canceled() const { return papplJobIsCanceled(job); }
 
     pappl_job_t* job;
@@ -125,11 +129,11 @@ bool pdfJob::renderCopy(const std::vector<renderRequest>& shares) {
     for (std::size_t i = 0; i < renderers.size(); ++i) {
         pageRenderer& renderer = *renderers[(turn + i) % renderers.size()];
         if (i > 0 && renderer.nextPage())
-            return refuse("Unable to read Ghostscript's pages.", PAPPL_JREASON_ABORTED_BY_SYSTEM);
+            return unreadablePages();
         if (!endedWell(renderer)) return false;
     }
     if (pagesPrinted == pagesBefore)
-        return refuse("Unable to read Ghostscript's pages.", PAPPL_JREASON_ABORTED_BY_SYSTEM);
+        return unreadablePages();
     return true;
 }
 
@@ -144,7 +148,7 @@ bool pdfJob::endedWell(pageRenderer& renderer) {
         return refuse("The PDF document could not be rendered: " + errorLine(renderer.errorText()),
                       PAPPL_JREASON_DOCUMENT_FORMAT_ERROR);
     if (renderer.broken())
-        return refuse("Unable to read Ghostscript's pages.", PAPPL_JREASON_ABORTED_BY_SYSTEM);
+        return unreadablePages();
     return true;
 }
 

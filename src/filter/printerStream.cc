@@ -1,6 +1,5 @@
 #include "filter/printerStream.h"
 
-
 #include "filter/diagnosticDirectory.h"
 #include "filter/supportFunctions.h"
 
