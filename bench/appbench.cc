@@ -47,9 +47,9 @@
 #include <utility>
 #include <vector>
 
-#include "app/ghostscriptCommand.h"
-#include "app/pageRenderer.h"
-#include "app/rendererPool.h"
+#include "app/documents/ghostscriptCommand.h"
+#include "app/documents/pageRenderer.h"
+#include "app/documents/rendererPool.h"
 #include "printersink/loopbackListener.h"
 
 namespace {

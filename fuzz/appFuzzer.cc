@@ -20,10 +20,10 @@
 #include <variant>
 #include <vector>
 
-#include "app/imageDecode.h"
-#include "app/jobSettings.h"
-#include "app/rasterJob.h"
-#include "app/rasterStartCheck.h"
+#include "app/documents/imageDecode.h"
+#include "app/driver/jobSettings.h"
+#include "app/driver/rasterJob.h"
+#include "app/documents/rasterStartCheck.h"
 #include "encoder/byteSink.h"
 
 namespace {

@@ -3,7 +3,7 @@
 #include <cstring>
 #include <string_view>
 
-#include "app/corvaneDriver.h"
+#include "app/driver/corvaneDriver.h"
 #include "app/printerApp.h"
 
 namespace {

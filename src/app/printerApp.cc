@@ -9,11 +9,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "app/addPrinterPage.h"
-#include "app/corvaneDriver.h"
-#include "app/fileDevice.h"
-#include "app/imageFilter.h"
-#include "app/pdfFilter.h"
+#include "app/server/addPrinterPage.h"
+#include "app/driver/corvaneDriver.h"
+#include "app/devices/fileDevice.h"
+#include "app/documents/imageFilter.h"
+#include "app/documents/pdfFilter.h"
 
 namespace corvane {
 namespace {

@@ -7,12 +7,12 @@
 
 #include <pappl/pappl.h>
 
-#include "app/accessPolicy.h"
-#include "app/deviceMonitor.h"
-#include "app/jobRuns.h"
-#include "app/printerGate.h"
-#include "app/rendererPool.h"
-#include "app/serverKeeper.h"
+#include "app/server/accessPolicy.h"
+#include "app/devices/deviceMonitor.h"
+#include "app/pappl131/jobRuns.h"
+#include "app/pappl131/printerGate.h"
+#include "app/documents/rendererPool.h"
+#include "app/server/serverKeeper.h"
 
 namespace corvane {
 

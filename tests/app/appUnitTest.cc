@@ -10,12 +10,12 @@
 #include <string>
 #include <vector>
 
-#include "app/bandProtocol.h"
-#include "app/ghostscriptCommand.h"
-#include "app/jobSettings.h"
-#include "app/pageFit.h"
-#include "app/rendererPool.h"
-#include "app/testPageDocument.h"
+#include "app/documents/bandProtocol.h"
+#include "app/documents/ghostscriptCommand.h"
+#include "app/driver/jobSettings.h"
+#include "app/documents/pageFit.h"
+#include "app/documents/rendererPool.h"
+#include "app/driver/testPageDocument.h"
 
 namespace corvane {
 namespace {

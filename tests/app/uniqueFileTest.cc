@@ -8,7 +8,7 @@
 #include <unistd.h>
 #include <vector>
 
-#include "app/uniqueFile.h"
+#include "app/devices/uniqueFile.h"
 
 namespace corvane {
 namespace {

@@ -1,0 +1,148 @@
+#include "app/documents/pageRenderer.h"
+
+#include <cerrno>
+#include <climits>
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/socket.h>
+#include <unistd.h>
+#include <string_view>
+#include <vector>
+
+namespace corvane {
+namespace {
+
+bool executable(const std::string& path) { return access(path.c_str(), X_OK) == 0; }
+
+// corvane-render beside the app (the build folder), or in the package's
+// program folder next to the app's binary folder; else wherever PATH finds it.
+std::string rendererProgram() {
+    char self[PATH_MAX];
+    const ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
+    if (length > 0) {
+        const std::string exe(self, static_cast<std::size_t>(length));
+        const std::string folder = exe.substr(0, exe.rfind('/'));
+        for (const std::string& candidate :
+             {folder + "/corvane-render", folder + "/../libexec/rastertocorvane/corvane-render"})
+            if (executable(candidate)) return candidate;
+    }
+    return "corvane-render";
+}
+
+// A renderer that has gone makes this fail (no SIGPIPE).
+bool sendAll(int fd, std::string_view text) {
+    std::size_t done = 0;
+    while (done < text.size()) {
+        const ssize_t written = send(fd, text.data() + done, text.size() - done, MSG_NOSIGNAL);
+        if (written < 0 && errno == EINTR) continue;
+        if (written <= 0) return false;
+        done += static_cast<std::size_t>(written);
+    }
+    return true;
+}
+
+}  // namespace
+
+std::vector<std::string> pageRenderer::commandFor(const renderRequest& request) {
+    std::vector<std::string> command = {rendererProgram(), request.gray ? "gray" : "rgb",
+                                        std::string(sharedPages(request))};
+    for (auto& argument : ghostscriptOptions(request)) command.push_back(std::move(argument));
+    return command;
+}
+
+pageRenderer::pageRenderer(const renderRequest& request)
+    : pixelBytes(request.gray ? 1 : 3), commandLine(commandFor(request)) {
+    const int memoryFd = memfd_create("corvane-bands", MFD_CLOEXEC);
+    if (memoryFd < 0) return;
+    // Sockets, not pipes: a renderer that has died makes the give-back or
+    // the document's path fail instead of raising SIGPIPE in the server.
+    int releaseEnds[2] = {-1, -1};
+    int documentEnds[2] = {-1, -1};
+    if (ftruncate(memoryFd, bands::memoryBytes) == 0 &&
+        socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, releaseEnds) == 0) {
+        void* mapped = mmap(nullptr, bands::memoryBytes, PROT_READ, MAP_SHARED, memoryFd, 0);
+        if (mapped != MAP_FAILED && socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, documentEnds) == 0) {
+            memory = static_cast<const std::uint8_t*>(mapped);
+            releaseFd = releaseEnds[1];
+            documentFd = documentEnds[1];
+            const int handedDown[] = {memoryFd, releaseEnds[0], documentEnds[0]};
+            renderer.emplace(commandLine, handedDown);
+            close(documentEnds[0]);
+        } else {
+            if (mapped != MAP_FAILED) munmap(mapped, bands::memoryBytes);
+            close(releaseEnds[1]);
+        }
+        close(releaseEnds[0]);
+    }
+    close(memoryFd);
+}
+
+pageRenderer::~pageRenderer() {
+    // The renderer first: it may still be drawing into the memory.
+    renderer.reset();
+    if (documentFd >= 0) close(documentFd);
+    if (releaseFd >= 0) close(releaseFd);
+    if (memory) munmap(const_cast<std::uint8_t*>(memory), bands::memoryBytes);
+}
+
+bool pageRenderer::render(const std::string& file) {
+    if (documentFd < 0) return false;
+    const bool handed = sendAll(documentFd, file);
+    close(documentFd);
+    documentFd = -1;
+    return handed;
+}
+
+bool pageRenderer::readRecord(bands::record& record) {
+    auto* bytes = reinterpret_cast<char*>(&record);
+    std::size_t got = 0;
+    while (got < sizeof record) {
+        const ssize_t now = read(renderer->output(), bytes + got, sizeof record - got);
+        if (now < 0 && errno == EINTR) continue;
+        if (now <= 0) {
+            // Between records the end is the end of the document.
+            if (got > 0) protocolBroken = true;
+            return false;
+        }
+        got += static_cast<std::size_t>(now);
+    }
+    return true;
+}
+
+std::optional<bands::pageShape> pageRenderer::nextPage() {
+    if (!started() || protocolBroken) return std::nullopt;
+    bands::record record{};
+    if (!readRecord(record)) return std::nullopt;
+    const bands::pageShape shape{record.first, record.second, record.third};
+    if (record.type != bands::recordType::page || !bands::usablePage(shape, pixelBytes)) {
+        protocolBroken = true;
+        return std::nullopt;
+    }
+    page = shape;
+    rowsSoFar = 0;
+    return page;
+}
+
+std::optional<pageRenderer::drawnRows> pageRenderer::nextRows() {
+    if (!started() || protocolBroken || pageWhole()) return std::nullopt;
+    bands::record record{};
+    if (!readRecord(record)) {
+        // The renderer ended in the middle of a page.
+        protocolBroken = true;
+        return std::nullopt;
+    }
+    const bands::band drawn{record.first, record.second, record.third};
+    if (record.type != bands::recordType::band || !bands::usableBand(drawn, page, rowsSoFar)) {
+        protocolBroken = true;
+        return std::nullopt;
+    }
+    rowsSoFar += drawn.rows;
+    return drawnRows{drawn.slot, drawn.firstRow, drawn.rows, memory + drawn.slot * bands::slotBytes};
+}
+
+void pageRenderer::giveBack(const drawnRows& rows) {
+    const char slot = static_cast<char>(rows.slot);
+    sendAll(releaseFd, {&slot, 1});
+}
+
+}  // namespace corvane

@@ -1,0 +1,100 @@
+#include "app/driver/driverCallbacks.h"
+
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "app/driver/deviceSink.h"
+#include "app/driver/papplJobSettings.h"
+#include "app/pappl131/printerGate.h"
+#include "app/driver/rasterJob.h"
+#include "app/pappl131/requestRaster.h"
+
+namespace corvane {
+namespace {
+
+// What a job keeps from its start to its end: the encoder's state over the
+// device the job writes to (its own one on a file:// printer: see
+// printerGates).
+struct jobState {
+    jobState(ticketRef ticket, pappl_device_t* device) : sink(device), raster(std::move(ticket), sink) {}
+    deviceSink sink;
+    rasterJob raster;
+};
+
+jobState* stateOf(pappl_job_t* job) { return static_cast<jobState*>(papplJobGetData(job)); }
+
+// Ends the job with the reason in its state message: the caller returns
+// false and PAPPL aborts the job.
+bool refuse(pappl_job_t* job, const std::string& reason, pappl_jreason_t jobReason) {
+    papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "%s", reason.c_str());
+    papplJobSetMessage(job, "%s", reason.c_str());
+    papplJobSetReasons(job, jobReason, PAPPL_JREASON_NONE);
+    return false;
+}
+
+bool reachable(pappl_job_t* job, const jobState& state) {
+    if (!state.sink.failed()) return true;
+    return refuse(job, "The printer stopped taking the print stream.", PAPPL_JREASON_ABORTED_BY_SYSTEM);
+}
+
+}  // namespace
+
+bool startJob(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* device) {
+    printerGates* gates = printerGates::of(job);
+    pappl_device_t* output = gates ? gates->enter(job, device) : device;
+    if (output == nullptr) return false;
+    auto state = std::make_unique<jobState>(jobTicket(settingsOfJob(job, *options)), output);
+    state->raster.begin();
+    papplJobSetData(job, state.release());
+    return true;
+}
+
+bool startPage(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t*, unsigned) {
+    jobState* state = stateOf(job);
+    if (state == nullptr) return false;
+    if (const auto refusal = state->raster.beginPage(options->header))
+        return refuse(job, *refusal, PAPPL_JREASON_DOCUMENT_UNPRINTABLE_ERROR);
+    return reachable(job, *state);
+}
+
+bool writeRow(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t*, unsigned,
+              const unsigned char* line) {
+    jobState* state = stateOf(job);
+    if (state == nullptr) return false;
+    state->raster.addRow({line, options->header.cupsBytesPerLine});
+    return !state->sink.failed();
+}
+
+bool endPage(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t*, unsigned) {
+    jobState* state = stateOf(job);
+    if (state == nullptr) return false;
+    // PAPPL reports a raster stream that stops inside a page as printed: the
+    // missing rows are the only sign of it.
+    const auto incomplete = state->raster.endPage();
+    if (incomplete && !papplJobIsCanceled(job))
+        return refuse(job, *incomplete, PAPPL_JREASON_DOCUMENT_FORMAT_ERROR);
+    return reachable(job, *state);
+}
+
+bool endJob(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t*) {
+    const gateExit exit(job);  // after the job's last byte
+    const std::unique_ptr<jobState> state(stateOf(job));
+    papplJobSetData(job, nullptr);
+    if (!state) return false;
+    state->raster.end();
+    if (state->sink.failed()) {
+        papplJobSetMessage(job, "The printer stopped taking the print stream.");
+        return false;
+    }
+    // PAPPL ends a streamed raster at the first page header it cannot read
+    // and calls the job printed; data left after it means pages were lost.
+    if (requestRasterLeftUnread() && !papplJobIsCanceled(job) && papplJobGetMessage(job) == nullptr)
+        return refuse(job,
+                      "A page header after page " + std::to_string(state->raster.pagesStarted()) +
+                          " cannot be read; the pages after it were not printed.",
+                      PAPPL_JREASON_DOCUMENT_FORMAT_ERROR);
+    return true;
+}
+
+}  // namespace corvane

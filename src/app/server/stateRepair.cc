@@ -1,0 +1,194 @@
+#include "app/server/stateRepair.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string_view>
+
+#include <cups/cups.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace corvane {
+namespace {
+
+namespace fs = std::filesystem;
+
+// PAPPL's job states and reasons, as numbers in the state file.
+constexpr int jobProcessing = 5;
+constexpr int jobStopped = 6;
+constexpr int jobAborted = 8;
+constexpr long abortedBySystem = 0x1;
+
+// The job attributes PAPPL creates itself when it loads a job.
+constexpr std::array<std::string_view, 6> attributesMadeOnLoad = {
+    "job-id", "job-uri", "job-uuid", "job-printer-uri", "job-name", "job-originating-user-name"};
+
+class parsedOptions {
+public:
+    explicit parsedOptions(const std::string& text) : count(cupsParseOptions(text.c_str(), 0, &values)) {}
+    ~parsedOptions() { cupsFreeOptions(count, values); }
+    parsedOptions(const parsedOptions&) = delete;
+    parsedOptions& operator=(const parsedOptions&) = delete;
+
+    const char* get(const char* name) const { return cupsGetOption(name, count, values); }
+    long number(const char* name) const {
+        const char* value = get(name);
+        return value ? std::strtol(value, nullptr, 10) : 0;
+    }
+    void set(const char* name, const std::string& value) {
+        count = cupsAddOption(name, value.c_str(), count, &values);
+    }
+    void remove(const char* name) { count = cupsRemoveOption(name, count, &values); }
+
+    // The line as PAPPL writes it: name="value" with \ and " escaped.
+    std::string line(std::string_view directive) const {
+        std::string out(directive);
+        for (int i = 0; i < count; ++i) {
+            out += ' ';
+            out += values[i].name;
+            out += "=\"";
+            for (const char* c = values[i].value; *c; ++c) {
+                if (*c == '\\' || *c == '"') out += '\\';
+                out += *c;
+            }
+            out += '"';
+        }
+        return out;
+    }
+
+private:
+    cups_option_t* values = nullptr;
+    int count;
+};
+
+std::string jobFilePrefix(int printerId, int jobId) {
+    char prefix[32];
+    std::snprintf(prefix, sizeof prefix, "p%05dj%09d-", printerId, jobId);
+    return prefix;
+}
+
+// The Job line with an interrupted job aborted; empty when it needs no change.
+std::string abortedJobLine(const std::string& options, std::time_t now, int printerId,
+                           std::vector<interruptedJob>& aborted) {
+    parsedOptions job(options);
+    const long state = job.number("state");
+    if (state != jobProcessing && state != jobStopped) return {};
+    aborted.push_back({printerId, static_cast<int>(job.number("id"))});
+    if (const char* document = job.get("filename")) {
+        std::error_code ignored;
+        fs::remove(document, ignored);
+        job.remove("filename");
+    }
+    job.set("state", std::to_string(jobAborted));
+    job.set("state_reasons", std::to_string(job.number("state_reasons") | abortedBySystem));
+    job.set("completed", std::to_string(static_cast<long>(now)));
+    return job.line("Job");
+}
+
+bool writeReplacing(const fs::path& path, const std::string& text) {
+    const fs::path temporary = path.string() + ".new";
+    {
+        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+        if (!out.write(text.data(), static_cast<std::streamsize>(text.size()))) return false;
+    }
+    fs::permissions(temporary, fs::perms::owner_read | fs::perms::owner_write);
+    std::error_code error;
+    fs::rename(temporary, path, error);
+    return !error;
+}
+
+class fileDescriptor {
+public:
+    explicit fileDescriptor(int fd) : fd(fd) {}
+    ~fileDescriptor() { if (fd >= 0) close(fd); }
+    fileDescriptor(const fileDescriptor&) = delete;
+    fileDescriptor& operator=(const fileDescriptor&) = delete;
+    int get() const { return fd; }
+
+private:
+    int fd;
+};
+
+using ippMessage = std::unique_ptr<ipp_t, decltype(&ippDelete)>;
+
+// Rewrites a queued job's attribute file without the attributes PAPPL makes
+// again on load.
+void dropAttributesMadeOnLoad(const fs::path& path) {
+    ippMessage attrs(ippNew(), ippDelete);
+    {
+        const fileDescriptor in(open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+        if (in.get() < 0 || ippReadFile(in.get(), attrs.get()) != IPP_STATE_DATA) return;
+    }
+    bool changed = false;
+    for (ipp_attribute_t* attr = ippFirstAttribute(attrs.get()); attr;) {
+        ipp_attribute_t* next = ippNextAttribute(attrs.get());
+        const char* name = ippGetName(attr);
+        if (name && std::ranges::find(attributesMadeOnLoad, std::string_view(name)) !=
+                        attributesMadeOnLoad.end()) {
+            ippDeleteAttribute(attrs.get(), attr);
+            changed = true;
+        }
+        attr = next;
+    }
+    if (!changed) return;
+    const fs::path temporary = path.string() + ".new";
+    {
+        const fileDescriptor out(open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600));
+        if (out.get() < 0) return;
+        ippSetState(attrs.get(), IPP_STATE_IDLE);
+        if (ippWriteFile(out.get(), attrs.get()) != IPP_STATE_DATA) return;
+    }
+    std::error_code ignored;
+    fs::rename(temporary, path, ignored);
+}
+
+void repairSpool(const fs::path& spool, const std::vector<interruptedJob>& aborted) {
+    std::error_code error;
+    for (const auto& entry : fs::directory_iterator(spool, error)) {
+        if (entry.path().extension() != ".ipp" || !entry.is_regular_file()) continue;
+        const std::string name = entry.path().filename().string();
+        const bool ofAborted = std::ranges::any_of(aborted, [&](const interruptedJob& job) {
+            return name.starts_with(jobFilePrefix(job.printerId, job.jobId));
+        });
+        if (ofAborted) fs::remove(entry.path(), error);
+        else dropAttributesMadeOnLoad(entry.path());
+    }
+}
+
+}  // namespace
+
+std::vector<interruptedJob> repairSavedState(const std::string& statePath,
+                                             const std::string& spoolDirectory, std::time_t now) {
+    std::vector<interruptedJob> aborted;
+    std::ifstream in(statePath, std::ios::binary);
+    if (!in) return aborted;
+
+    std::ostringstream repaired;
+    int printerId = 0;
+    bool changed = false;
+    for (std::string line; std::getline(in, line);) {
+        if (line.starts_with("<Printer ")) {
+            std::string options = line.substr(9);
+            if (options.ends_with('>')) options.pop_back();
+            printerId = static_cast<int>(parsedOptions(options).number("id"));
+        } else if (line.starts_with("Job ")) {
+            if (std::string fixed = abortedJobLine(line.substr(4), now, printerId, aborted); !fixed.empty()) {
+                line = std::move(fixed);
+                changed = true;
+            }
+        }
+        repaired << line << '\n';
+    }
+    in.close();
+    if (changed) writeReplacing(statePath, repaired.str());
+    repairSpool(spoolDirectory, aborted);
+    return aborted;
+}
+
+}  // namespace corvane
