@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "app/documents/rasterStartCheck.h"
+#include "app/pappl131/rasterStartCheck.h"
 #include "app/pappl131/requestRaster.h"
 
 namespace corvane {

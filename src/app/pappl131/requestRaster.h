@@ -10,7 +10,7 @@
 
 #include <cups/cups.h>
 
-#include "app/documents/rasterStartCheck.h"
+#include "app/pappl131/rasterStartCheck.h"
 
 namespace corvane {
 
