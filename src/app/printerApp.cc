@@ -9,11 +9,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "app/server/addPrinterPage.h"
-#include "app/driver/corvaneDriver.h"
-#include "app/devices/fileDevice.h"
+#include "app/devices/deviceSchemes.h"
 #include "app/documents/imageFilter.h"
 #include "app/documents/pdfFilter.h"
+#include "app/driver/corvaneDriver.h"
+#include "app/server/accessPolicy.h"
+#include "app/server/addPrinterPage.h"
 
 namespace corvane {
 namespace {
@@ -70,14 +71,28 @@ std::string defaultSpoolDirectory() {
     return std::string(papplGetTempDir()) + "/" + appName + std::to_string(getuid()) + ".d";
 }
 
-// PAPPL takes one event callback.
+// PAPPL takes one event callback. It may hold the job's and the printer's
+// locks while it calls it.
 void serverEvent(pappl_system_t*, pappl_printer_t*, pappl_job_t* job, pappl_event_t event, void* context) {
+    static_cast<printerApp*>(context)->repairs->observe(job, event);
+}
+
+void printerCreated(pappl_printer_t* printer, void* context) {
+    reportSupplies(printer);
+    // The printer's first PDF job, with the printer's defaults, finds its
+    // renderers started.
     auto& app = *static_cast<printerApp*>(context);
-    app.monitor->jobEvent(job, event);
-    app.runs->observe(job, event);
+    if (app.renderers) prepareRenderers(printer, *app.renderers);
 }
 
 }  // namespace
+
+bool describePrinter(pappl_system_t* system, const char* driver_name, const char* device_uri,
+                     const char* device_id, pappl_pr_driver_data_t* data, ipp_t** driver_attrs, void* context) {
+    const auto* app = static_cast<printerApp*>(context);
+    return describeDriver(system, driver_name, device_uri, device_id, data, driver_attrs,
+                          app ? app->repairs.get() : nullptr);
+}
 
 pappl_system_t* createSystem(int num_options, cups_option_t* options, void* context) {
     auto& app = *static_cast<printerApp*>(context);
@@ -109,8 +124,10 @@ pappl_system_t* createSystem(int num_options, cups_option_t* options, void* cont
     if (app.listens && !option("private-server"))
         papplSystemAddListeners(system, listenAddress(option("listen-hostname")));
 
+    // Before any printer is made, so that every printer's jobs find them.
+    if (app.listens) app.repairs = std::make_unique<papplRepairs>(system, driverDocumentFormat);
     papplSystemSetPrinterDrivers(system, static_cast<int>(app.drivers.size()), app.drivers.data(),
-                                 driverForDevice, printerCreated, describeDriver, &app);
+                                 driverForDevice, printerCreated, describePrinter, &app);
     if (app.listens) {
         app.renderers = std::make_unique<rendererPool>();
         const auto dropIdle = [](pappl_system_t*, void* pool) {
@@ -131,12 +148,8 @@ pappl_system_t* createSystem(int num_options, cups_option_t* options, void* cont
     applyAccessPolicy(system);
     if (app.listens) {
         app.keeper = std::make_unique<serverKeeper>(system, spoolDirectory);
-        app.monitor = std::make_unique<deviceMonitor>(system);
-        const auto threadEnds = [monitor = app.monitor.get()](pappl_job_t* job) { monitor->threadEnds(job); };
-        app.gates.threadEnds = threadEnds;
-        app.runs = std::make_unique<jobRuns>(threadEnds);
-        for (const char* format : {"image/pwg-raster", "image/urf"})
-            papplSystemAddMIMEFilter(system, format, driverDocumentFormat, jobRuns::secondRun, app.runs.get());
+        const auto endWait = [repairs = app.repairs.get()](pappl_job_t* job) { repairs->endDeviceWait(job); };
+        app.monitor = std::make_unique<deviceMonitor>(system, endWait);
         papplSystemSetEventCallback(system, serverEvent, &app);
     }
     return system;
