@@ -78,17 +78,19 @@ pappl_system_t* createSystem(int num_options, cups_option_t* options, void* cont
     }
     const char* spool = option("spool-directory");
     const std::string spoolDirectory = spool ? spool : defaultSpoolDirectory();
+    const bool network = app.listens && !option("private-server");
+    const char* listen = listenAddress(option("listen-hostname"));
+    const bool loopbackOnly = !network || isLoopbackHost(listen);
 
     pappl_system_t* system = papplSystemCreate(
-        serverOptions(option("server-options")), appName, port, "_print,_universal",
+        serverOptions(option("server-options"), loopbackOnly), appName, port, "_print,_universal",
         spoolDirectory.c_str(), option("log-file"), logLevel(option("log-level")),
         option("auth-service"), false);
     if (system == nullptr) return nullptr;
 
     if (const char* group = option("admin-group")) papplSystemSetAdminGroup(system, group);
     if (const char* host = option("server-hostname")) papplSystemSetHostName(system, host);
-    if (app.listens && !option("private-server"))
-        papplSystemAddListeners(system, listenAddress(option("listen-hostname")));
+    if (network) papplSystemAddListeners(system, listen);
 
     // Before any printer is made, so that every printer's jobs find them.
     if (app.listens) app.repairs = std::make_unique<papplRepairs>(system, driverDocumentFormat);
