@@ -1,7 +1,8 @@
 // What clients send, checked without a server: names as the server keeps
 // them, media names in the printer's terms, the adaptation of IPP requests
 // and of the submit subcommand's arguments, the saved state read back by
-// libcups after a hostile job name, and CMYK JPEGs. (Through a running
+// libcups after a hostile job name, documents that are not what their
+// format says, and CMYK JPEGs. (Through a running
 // server: tests/app/clients.sh.)
 #include <gtest/gtest.h>
 
@@ -16,6 +17,7 @@
 #include <jpeglib.h>
 
 #include "app/documents/imageDecode.h"
+#include "app/documents/pdfCheck.h"
 #include "app/server/mediaRequest.h"
 #include "app/server/requestAdapter.h"
 #include "app/server/stateRepair.h"
@@ -241,6 +243,19 @@ TEST(StateRepair, AJobNameStaysOnItsJobLine) {
     for (char& c : spaced)
         if (c == '\n' || c == '\r') c = ' ';
     EXPECT_EQ(jobNames, (std::vector<std::string>{spaced, "a \\#b"}));
+}
+
+TEST(PdfCheck, DocumentsThatAreNoPdfOrNeedAPassword) {
+    const std::string encrypted = "GPL Ghostscript 10.00.0: \n   **** This file requires a password for access.\n";
+    const auto message = [](std::string_view start, std::string_view said) {
+        const auto problem = pdfProblem(start, said);
+        return problem ? problem->message : "";
+    };
+    EXPECT_EQ(message("hello, a text file\n", "Error: /undefined in hello"), "The document is not a PDF file.");
+    EXPECT_EQ(message(std::string(1100, ' ') + "%PDF-1.4", ""), "The document is not a PDF file.");
+    EXPECT_EQ(message("%PDF-1.7\n%\xC7\xEC", encrypted), "The PDF file needs a password.");
+    EXPECT_EQ(pdfProblem("%PDF-1.7", encrypted)->reason, PAPPL_JREASON_DOCUMENT_PASSWORD_ERROR);
+    EXPECT_EQ(message("\r\n%PDF-1.4\n", "Error: /syntaxerror in pdf_process_stream"), "");  // Ghostscript says it
 }
 
 // A 16 x 8 JPEG, red on the left and blue on the right, in the four-colour
