@@ -14,7 +14,6 @@
 #include <vector>
 
 #include <cups/cups.h>
-#include <jpeglib.h>
 
 #include "app/documents/imageDecode.h"
 #include "app/documents/pdfCheck.h"
@@ -22,6 +21,7 @@
 #include "app/server/requestAdapter.h"
 #include "app/server/stateRepair.h"
 #include "app/server/submitArguments.h"
+#include "inkJpeg.h"
 
 namespace corvane {
 namespace {
@@ -258,47 +258,15 @@ TEST(PdfCheck, DocumentsThatAreNoPdfOrNeedAPassword) {
     EXPECT_EQ(message("\r\n%PDF-1.4\n", "Error: /syntaxerror in pdf_process_stream"), "");  // Ghostscript says it
 }
 
-// A 16 x 8 JPEG, red on the left and blue on the right, in the four-colour
-// forms printing tools write: Adobe's inverted CMYK, plain CMYK, and YCCK.
-std::vector<unsigned char> inkJpeg(J_COLOR_SPACE space, bool adobe) {
-    jpeg_compress_struct info{};
-    jpeg_error_mgr errors{};
-    info.err = jpeg_std_error(&errors);
-    jpeg_create_compress(&info);
-    unsigned char* data = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&info, &data, &size);
-    info.image_width = 16;
-    info.image_height = 8;
-    info.input_components = 4;
-    info.in_color_space = JCS_CMYK;
-    jpeg_set_defaults(&info);
-    jpeg_set_colorspace(&info, space);
-    info.write_Adobe_marker = adobe;
-    jpeg_set_quality(&info, 100, TRUE);
-    jpeg_start_compress(&info, TRUE);
-    std::vector<unsigned char> row;
-    for (int x = 0; x < 16; ++x) {
-        // Red is magenta and yellow ink, blue cyan and magenta.
-        const unsigned char ink[4] = {static_cast<unsigned char>(x < 8 ? 0 : 255), 255,
-                                      static_cast<unsigned char>(x < 8 ? 255 : 0), 0};
-        for (const unsigned char amount : ink) row.push_back(adobe ? 255 - amount : amount);
-    }
-    for (int y = 0; y < 8; ++y) {
-        JSAMPROW rows[1] = {row.data()};
-        jpeg_write_scanlines(&info, rows, 1);
-    }
-    jpeg_finish_compress(&info);
-    jpeg_destroy_compress(&info);
-    std::vector<unsigned char> jpeg(data, data + size);
-    std::free(data);
-    return jpeg;
-}
-
+// A 16 x 8 picture, red on the left and blue on the right, in each
+// four-colour form.
 TEST(ImageDecode, FourColourJpegsPrintInTheirColours) {
-    for (const auto& [space, adobe] : {std::pair(JCS_CMYK, true), std::pair(JCS_CMYK, false), std::pair(JCS_YCCK, true)}) {
-        SCOPED_TRACE(testing::Message() << "space " << space << (adobe ? ", Adobe" : ""));
-        auto jpeg = inkJpeg(space, adobe);
+    std::vector<std::uint8_t> rgb;
+    for (int i = 0; i < 16 * 8; ++i) rgb.insert(rgb.end(), {static_cast<std::uint8_t>(i % 16 < 8 ? 255 : 0), 0,
+                                                            static_cast<std::uint8_t>(i % 16 < 8 ? 0 : 255)});
+    for (const auto form : {test::inkForm::adobeCmyk, test::inkForm::plainCmyk, test::inkForm::ycck}) {
+        SCOPED_TRACE(static_cast<int>(form));
+        auto jpeg = test::inkJpeg(rgb, 16, 8, form);
         std::FILE* file = fmemopen(jpeg.data(), jpeg.size(), "rb");
         const imageResult decoded = decodeJpeg(file, {1u << 20, 100, 100});
         std::fclose(file);
