@@ -55,20 +55,6 @@ TEST(JobSettings, EdgesOfTheMappingOntoTheFilterTicket) {
     }
 }
 
-// A raster document's pages as PAPPL hands them to the driver: 600 dpi sRGB.
-cups_page_header2_t rgbPage(unsigned width, unsigned height) {
-    cups_page_header2_t header{};
-    header.HWResolution[0] = header.HWResolution[1] = 600;
-    header.cupsWidth = width;
-    header.cupsHeight = height;
-    header.cupsBitsPerColor = 8;
-    header.cupsBitsPerPixel = 24;
-    header.cupsBytesPerLine = width * 3;
-    header.cupsColorOrder = CUPS_ORDER_CHUNKED;
-    header.cupsColorSpace = CUPS_CSPACE_SRGB;
-    return header;
-}
-
 struct rasterRun {
     std::string stream;
     std::optional<std::string> problem;
@@ -84,7 +70,7 @@ rasterRun printRaster(const ippJobSettings& settings, const std::vector<test::Ra
         job.repeatPages(std::make_unique<pageSpool>(spoolFolder), settings.copies - 1);
     for (std::size_t i = 0; i < pages.size(); ++i) {
         const auto& page = pages[i];
-        cups_page_header2_t header = rgbPage(page.width, page.height);
+        cups_page_header2_t header = test::pageHeader(page);
         if (i == refused) header.HWResolution[0] = 300;
         if (job.beginPage(header)) continue;
         for (const auto& row : page.rows) job.addRow(row);
