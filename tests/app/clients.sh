@@ -3,13 +3,13 @@
 # a NUL in a raw request), copies of Apple raster documents, media names the
 # printer does not list, a CMYK JPEG, and documents that are not what their
 # format says.
-# Usage: clients.sh BUILD_DIR SAMPLES_DIR
+# Usage: clients.sh BUILD_DIR SAMPLES_DIR GRAY_TO_RGB
 set -euo pipefail
-build=$1 samples=$2
+build=$1 samples=$2 grayToRgb=$3
 source "$(dirname "$0")/app-lib.sh"
 app_start "$build"
 trap 'app_stop || exit 1' EXIT
-work=$APP_DIR out=$APP_DIR/out tools=$build/tests/app
+work=$APP_DIR out=$APP_DIR/out
 app_make_documents "$samples"
 docs=$APP_DIR/docs
 
@@ -93,7 +93,7 @@ echo "job names: 7 jobs, one JOB NAME line each, Get-Jobs valid before and after
 # default) the pages three times, uncollated each page with the printer's
 # copy command. (same-bytes.sh holds PWG raster's against the filter's.)
 app_add_printer copies "file://$out?ext=pcl"
-"$tools/toAppleRaster" <"$docs/a6.pwg" >"$docs/a6.urf"
+"$grayToRgb" --apple <"$docs/a6.pwg" >"$docs/a6.urf"
 copies() {  # JOB_NAME FILE FORMAT HANDLING: pages, then copy commands on pages
   local id
   id=$(print copies "$2" "$3" "$1" " ATTR integer copies 3\n ATTR keyword multiple-document-handling $4")

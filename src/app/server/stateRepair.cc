@@ -14,6 +14,8 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include "app/server/parsedOptions.h"
+
 namespace corvane {
 namespace {
 
@@ -28,44 +30,6 @@ constexpr long abortedBySystem = 0x1;
 // The job attributes PAPPL creates itself when it loads a job.
 constexpr std::array<std::string_view, 6> attributesMadeOnLoad = {
     "job-id", "job-uri", "job-uuid", "job-printer-uri", "job-name", "job-originating-user-name"};
-
-class parsedOptions {
-public:
-    explicit parsedOptions(const std::string& text) : count(cupsParseOptions(text.c_str(), 0, &values)) {}
-    ~parsedOptions() { cupsFreeOptions(count, values); }
-    parsedOptions(const parsedOptions&) = delete;
-    parsedOptions& operator=(const parsedOptions&) = delete;
-
-    const char* get(const char* name) const { return cupsGetOption(name, count, values); }
-    long number(const char* name) const {
-        const char* value = get(name);
-        return value ? std::strtol(value, nullptr, 10) : 0;
-    }
-    void set(const char* name, const std::string& value) {
-        count = cupsAddOption(name, value.c_str(), count, &values);
-    }
-    void remove(const char* name) { count = cupsRemoveOption(name, count, &values); }
-
-    // The line as PAPPL writes it: name="value" with \ and " escaped.
-    std::string line(std::string_view directive) const {
-        std::string out(directive);
-        for (int i = 0; i < count; ++i) {
-            out += ' ';
-            out += values[i].name;
-            out += "=\"";
-            for (const char* c = values[i].value; *c; ++c) {
-                if (*c == '\\' || *c == '"') out += '\\';
-                out += *c;
-            }
-            out += '"';
-        }
-        return out;
-    }
-
-private:
-    cups_option_t* values = nullptr;
-    int count;
-};
 
 std::string jobFilePrefix(int printerId, int jobId) {
     char prefix[32];
@@ -88,7 +52,7 @@ std::string abortedJobLine(const std::string& options, std::time_t now, int prin
     job.set("state", std::to_string(jobAborted));
     job.set("state_reasons", std::to_string(job.number("state_reasons") | abortedBySystem));
     job.set("completed", std::to_string(static_cast<long>(now)));
-    return job.line("Job");
+    return "Job " + job.text();
 }
 
 // The state's lines as PAPPL reads them back (cupsFileGetConf). PAPPL

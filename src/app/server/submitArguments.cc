@@ -8,6 +8,7 @@
 #include <cups/cups.h>
 
 #include "app/server/mediaRequest.h"
+#include "app/server/parsedOptions.h"
 #include "app/server/requestAdapter.h"
 
 namespace corvane {
@@ -22,39 +23,8 @@ constexpr std::string_view subcommands[] = {"add", "autoadd", "cancel", "default
                                             "resume", "server", "shutdown", "status", "submit"};
 
 // The members that make PAPPL's client send media-col rather than media.
-constexpr std::string_view mediaColMembers[] = {"media-left-offset", "media-source", "media-top-offset",
-                                                "media-tracking", "media-type"};
-
-class optionList {
-public:
-    explicit optionList(const std::string& text) : count(cupsParseOptions(text.c_str(), 0, &values)) {}
-    ~optionList() { cupsFreeOptions(count, values); }
-    optionList(const optionList&) = delete;
-    optionList& operator=(const optionList&) = delete;
-
-    const char* get(std::string_view name) const { return cupsGetOption(std::string(name).c_str(), count, values); }
-    void set(const char* name, const std::string& value) { count = cupsAddOption(name, value.c_str(), count, &values); }
-
-    // The options as cupsParseOptions reads them back.
-    std::string text() const {
-        std::string out;
-        for (int i = 0; i < count; ++i) {
-            out += out.empty() ? "" : " ";
-            out += values[i].name;
-            out += "=\"";
-            for (const char* c = values[i].value; *c; ++c) {
-                if (*c == '\\' || *c == '"') out += '\\';
-                out += *c;
-            }
-            out += '"';
-        }
-        return out;
-    }
-
-private:
-    cups_option_t* values = nullptr;
-    int count;
-};
+constexpr const char* mediaColMembers[] = {"media-left-offset", "media-source", "media-top-offset",
+                                           "media-tracking", "media-type"};
 
 // Where each kind of argument is, as PAPPL's main loop reads them.
 struct argumentPlaces {
@@ -107,7 +77,7 @@ submitArguments adaptSubmitArguments(std::span<char* const> arguments) {
     std::optional<std::size_t> mediaAt;  // the -o value with the media that counts
     bool mediaColSent = false;
     for (const std::size_t at : places.options) {
-        const optionList options(arguments[at]);
+        const parsedOptions options(arguments[at]);
         hasName = hasName || options.get("job-name");
         if (options.get("media")) mediaAt = at;
         for (const auto member : mediaColMembers) mediaColSent = mediaColSent || options.get(member);
@@ -115,7 +85,7 @@ submitArguments adaptSubmitArguments(std::span<char* const> arguments) {
 
     for (const std::size_t at : places.titles) adapted.arguments[at] = ippNameText(arguments[at]);
     for (const std::size_t at : places.options) {
-        optionList options(arguments[at]);
+        parsedOptions options(arguments[at]);
         bool changed = false;
         if (const char* name = options.get("job-name"); name && ippNameText(name) != name) {
             options.set("job-name", ippNameText(name));
