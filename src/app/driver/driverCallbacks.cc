@@ -37,7 +37,7 @@ bool refuse(pappl_job_t* job, const std::string& reason, pappl_jreason_t jobReas
 // The folder PAPPL keeps the job's files in: the name PAPPL gives a job
 // file there, which is removed (there is none).
 std::string spoolFolder(pappl_job_t* job) {
-    char path[1024];
+    char path[1024] = "";
     papplJobOpenFile(job, path, sizeof path, nullptr, "copies", "x");
     const std::string file(path);
     return file.substr(0, file.rfind('/'));
