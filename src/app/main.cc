@@ -1,38 +1,33 @@
 // corvane-printer-app: a driverless (IPP Everywhere) printer application for
 // Corvane PJL / PCL 5 laser printers, on PAPPL's main loop.
-#include <cstring>
-#include <string_view>
+#include <cstdio>
+#include <span>
+#include <string>
+#include <vector>
 
 #include "app/driver/corvaneDriver.h"
 #include "app/printerApp.h"
-
-namespace {
-
-// The subcommand PAPPL will run: the first argument that is not an option
-// or an option's value.
-bool runsServer(int argc, char* argv[]) {
-    constexpr std::string_view optionsWithValue = "dhjmnotuv";
-    for (int i = 1; i < argc; ++i) {
-        const std::string_view argument(argv[i]);
-        if (argument == "--") return false;
-        if (argument.size() > 1 && argument[0] == '-') {
-            if (argument[1] != '-' && optionsWithValue.find(argument[1]) != std::string_view::npos) ++i;
-            continue;
-        }
-        return argument == "server";
-    }
-    return false;
-}
-
-}  // namespace
+#include "app/server/submitArguments.h"
 
 int main(int argc, char* argv[]) {
+    const std::span<char* const> arguments(argv, static_cast<std::size_t>(argc));
+    // A job submitted here reaches a local server through the control
+    // socket, past the server's adaptation of requests: adapted here.
+    corvane::submitArguments submit = corvane::adaptSubmitArguments(arguments);
+    if (!submit.refusal.empty()) {
+        std::fprintf(stderr, "%s: %s\n", argv[0], submit.refusal.c_str());
+        return 1;
+    }
+    std::vector<char*> adapted;
+    for (std::string& argument : submit.arguments) adapted.push_back(argument.data());
+    adapted.push_back(nullptr);
+
     corvane::printerApp app{};
     app.drivers[0] = {corvane::driverName, corvane::driverDescription, corvane::driverDeviceId, nullptr};
-    app.listens = runsServer(argc, argv);
+    app.listens = corvane::subcommandOf(arguments) == "server";
     // PAPPL 1.3.1's web pages need a footer (a null one crashes them).
     const char* footer = "Corvane printer application " CORVANE_VERSION;
-    return papplMainloop(argc, argv, CORVANE_VERSION, footer, static_cast<int>(app.drivers.size()),
+    return papplMainloop(static_cast<int>(adapted.size() - 1), adapted.data(), CORVANE_VERSION, footer, static_cast<int>(app.drivers.size()),
                          app.drivers.data(), corvane::driverForDevice, corvane::describePrinter,
                          nullptr, nullptr, corvane::createSystem, nullptr, &app);
 }

@@ -9,9 +9,14 @@ jobEncoder::jobEncoder(ticketRef ticket, byteSink& output)
 
 void jobEncoder::beginJob() { pjl.createPJLCommands(); }
 
+pclCommands::jobSettingsReport jobEncoder::writeJobSettings() {
+    settingsWritten = true;
+    return pcl.createJobSettings();
+}
+
 jobEncoder::pageStart jobEncoder::beginPage(const pageGeometry& page) {
     pageStart start;
-    if (pcl.pagesBegun() == 0) start.customSizeUnusable = pcl.createJobSettings().customSizeUnusable;
+    if (!settingsWritten) start.customSizeUnusable = writeJobSettings().customSizeUnusable;
     pcl.setPageHeader(page);
     try {
         transfer.emplace(page, pcl, output);

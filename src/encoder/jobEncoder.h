@@ -29,8 +29,11 @@ public:
         // but carries no rows, and rows() is null.
         bool rowStorageFailed = false;
     };
-    // The job preamble before the first page, the page preamble, and the
-    // page's row transfer.
+    // The job preamble; beginPage writes it before the first page unless
+    // it was written already. Says whether the custom size was usable.
+    pclCommands::jobSettingsReport writeJobSettings();
+    // The job preamble before the first page (unless written already), the
+    // page preamble, and the page's row transfer.
     pageStart beginPage(const pageGeometry& page);
     // The transfer of the page in progress, or null.
     rasterData* rows() { return transfer ? &*transfer : nullptr; }
@@ -47,6 +50,7 @@ private:
     byteSink& output;
     pjlCommands pjl;
     pclCommands pcl;
+    bool settingsWritten = false;
     std::optional<rasterData> transfer;
 };
 

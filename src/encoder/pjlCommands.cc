@@ -22,6 +22,19 @@ constexpr std::array<normalDensity, 5> normalDensities = {{
     {"10", "@PJL SET DENSITY = 5\n"},
 }};
 
+// The job name as the PJL string carries it: a control character (below
+// U+0020, or U+007F) would end the line and a double quote the string, so
+// that the rest of the name became printer commands. They go out as a space
+// and an apostrophe; every other byte, UTF-8 included, is kept.
+std::string pjlJobName(std::string name) {
+    for (char& c : name) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7F) c = ' ';
+        else if (c == '"') c = '\'';
+    }
+    return name;
+}
+
 void addTonerLines(std::vector<std::string>& lines, const std::string* darkness) {
     if (!darkness || *darkness == "PrinterS") return;
     for (const auto& row : normalDensities) {
@@ -44,10 +57,9 @@ std::vector<std::string> pjlCommands::headerLines(const argumentStore& ticket) {
     std::vector<std::string> lines;
     lines.reserve(20);
     lines.push_back(std::string(uelSequence) + "@PJL COMMENT Corvane PCL driver\n");
-    // The name goes out unchanged (quotes and percent signs included), in
-    // UTF-8 like the print dialogue shows it.
+    // The name in UTF-8, as the print dialogue shows it.
     const std::string* jobName = ticket.getValue("com.apple.print.JobInfo.PMJobName");
-    lines.push_back("@PJL JOB NAME = \"" + (jobName ? ticket.utf8Text(*jobName) : std::string()) +
+    lines.push_back("@PJL JOB NAME = \"" + (jobName ? pjlJobName(ticket.utf8Text(*jobName)) : std::string()) +
                     "\"\n");
     lines.emplace_back("@PJL SET PAGEPROTECT = AUTO\n");
     lines.emplace_back("@PJL SET RESOLUTION = 600\n");

@@ -14,10 +14,12 @@
 #include "app/documents/bandProtocol.h"
 #include "app/documents/ghostscriptCommand.h"
 #include "app/driver/jobSettings.h"
+#include "app/driver/rasterJob.h"
 #include "app/documents/pageFit.h"
 #include "app/documents/rendererPool.h"
 #include "app/driver/testPageDocument.h"
 #include "app/server/serverOptions.h"
+#include "support/printerBytes.h"
 
 namespace corvane {
 namespace {
@@ -53,6 +55,72 @@ TEST(JobSettings, EdgesOfTheMappingOntoTheFilterTicket) {
         EXPECT_EQ(found == options.end() ? std::nullopt : std::optional(found->second), c.value)
             << c.key << " " << c.settings.mediaName << c.settings.source << c.settings.type;
     }
+}
+
+struct rasterRun {
+    std::string stream;
+    std::optional<std::string> problem;
+};
+
+// The pages through rasterJob, `refused` pages refused at their start;
+// collated copies kept in `spoolFolder`; `copiesAllowed` repeated copies.
+rasterRun printRaster(const ippJobSettings& settings, const std::vector<test::RasterPage>& pages,
+                      const std::string& spoolFolder = "/tmp", int copiesAllowed = 99, std::size_t refused = 99) {
+    test::memorySink sink(true);
+    rasterJob job(jobTicket(settings), sink);
+    if (settings.copies > 1 && settings.collated)
+        job.repeatPages(std::make_unique<pageSpool>(spoolFolder), settings.copies - 1);
+    for (std::size_t i = 0; i < pages.size(); ++i) {
+        const auto& page = pages[i];
+        cups_page_header2_t header = test::pageHeader(page);
+        if (i == refused) header.HWResolution[0] = 300;
+        if (job.beginPage(header)) continue;
+        for (const auto& row : page.rows) job.addRow(row);
+        job.endPage();
+    }
+    auto problem = job.end([&] { return copiesAllowed-- > 0; });
+    return {sink.text, problem};
+}
+
+// Copies of raster documents, whose pages arrive once: collated, the
+// stream is the filter's for the pages repeated, under one copy command;
+// uncollated, each page asks the printer for its copies. A job whose pages
+// went wrong, or whose copies were cancelled, gets no more copies, and a job
+// without a page sends nothing at all.
+TEST(RasterJob, CopiesOfPagesSentOnce) {
+    using test::row;
+    const std::vector<test::RasterPage> pages = {{2, 2, 0, {row(6, 0), row{1, 2, 3, 4, 5, 6}}},
+                                                 {3, 1, 0, {test::patternRow(9, 4)}}};
+    const auto times = [&](std::size_t count) {
+        std::vector<test::RasterPage> repeated;
+        for (std::size_t i = 0; i < count; ++i) repeated.insert(repeated.end(), pages.begin(), pages.end());
+        return repeated;
+    };
+    ippJobSettings settings{.mediaName = "iso_a4_210x297mm", .source = "tray-2", .jobName = "Copies", .copies = 3};
+    const auto filterStream = [&](std::size_t copies) {
+        return test::encodeJob(ticketOptions(settings), times(copies), ticketText::utf8).stream;
+    };
+
+    const auto collated = printRaster(settings, pages);
+    EXPECT_EQ(collated.stream, filterStream(3));
+    EXPECT_NE(collated.stream.find(test::esc("&l1X")), std::string::npos);
+    EXPECT_EQ(collated.problem, std::nullopt);
+    EXPECT_EQ(printRaster(settings, pages, "/tmp", 1).stream, filterStream(2));
+    const auto refusedAfterPage1 = printRaster(settings, pages, "/tmp", 99, 1);
+    EXPECT_EQ(refusedAfterPage1.stream, test::encodeJob(ticketOptions(settings), {pages[0]}, ticketText::utf8).stream);
+    const auto noSpool = printRaster(settings, pages, "/nonexistent");
+    EXPECT_EQ(noSpool.stream, filterStream(1));
+    EXPECT_EQ(noSpool.problem, "The file for the copies cannot be made in the spool folder: No such file or directory. "
+                               "1 of 3 copies were printed whole.");
+
+    settings.collated = false;
+    const auto uncollated = printRaster(settings, pages).stream;
+    EXPECT_EQ(uncollated, filterStream(1));
+    std::size_t copyCommands = 0;
+    for (std::size_t at = 0; (at = uncollated.find(test::esc("&l3X"), at)) != std::string::npos; ++at) ++copyCommands;
+    EXPECT_EQ(copyCommands, pages.size());
+
+    EXPECT_EQ(printRaster(settings, {pages[0]}, "/tmp", 99, 0).stream, "");
 }
 
 TEST(PageFit, RowsAreCutOrPaddedWithWhite) {

@@ -2,7 +2,8 @@
 # The app prints a PWG raster job to a file:// device; the bytes must equal
 # what rastertocorvane writes for the same raster with the options a CUPS
 # queue would pass for the same settings. A gray (sgray_8) job must come out
-# as the filter's bytes for the RGB expansion of its rows.
+# as the filter's bytes for the RGB expansion of its rows; collated copies
+# as the filter's for the pages repeated.
 # Usage: same-bytes.sh BUILD_DIR SAMPLES_DIR GRAY_TO_RGB
 set -euo pipefail
 build=$1 samples=$2 grayToRgb=$3
@@ -17,7 +18,7 @@ app_add_printer corvane "file://$work/out?ext=pcl"
 # filter writes for FILTER_RASTER with FILTER_OPTIONS (kept in filter.pcl).
 same_bytes() {
   local file=$1 raster=$2 filter_raster=$3 options=$4 id; shift 4
-  id=$(app_submit corvane "$raster" "$@")
+  id=$(${submit:-app_submit} corvane "$raster" "$@")
   app_expect_job corvane "$id" completed
   "$build/rastertocorvane" 1 user title 1 "$options" <"$filter_raster" >"$work/filter.pcl"
   cmp "$work/out/$file.pcl" "$work/filter.pcl"
@@ -44,14 +45,40 @@ same_bytes "$(printf '%s' "$title" | LC_ALL=C tr '\200-\377' '_')" "$work/gray.p
   -t "$title" -o media=na_index-4x6_4x6in -o media-source=manual -o media-type=cardstock -o toner-darkness=lightest -o toner-save=false
 grep -q "@PJL JOB NAME = \"$title\"" "$work/filter.pcl"
 
-# 3. Settings left to the printer (none given, or auto): no source, type or
+# 3. Copies of a raster document, which PAPPL hands over once: collated,
+# the filter's stream for the pages three times over, under its collated
+# copy command; uncollated, the pages once, each with the copy count.
+settings="com.apple.print.PrintSettings"
+{ cat "$work/gray-as-rgb.pwg"; tail -c +5 "$work/gray-as-rgb.pwg"; tail -c +5 "$work/gray-as-rgb.pwg"; } >"$work/three.pwg"
+same_bytes Collated "$work/gray.pwg" "$work/three.pwg" \
+  "media=Custom.288x432 $settings.PMCopies..n.=3 $settings.PMCopyCollate..b.=true $name=Collated" \
+  -t Collated -o media=na_index-4x6_4x6in -o copies=3
+# PAPPL 1.4's submit subcommand leaves multiple-document-handling out of the
+# request it sends: this job goes to the server through ipptool.
+submit_uncollated() {  # PRINTER FILE: prints the job id
+  ipptool -c -f "$2" "$APP_URI/ipp/print/$1" "$(ipp_request uncollated Print-Job \
+    ' ATTR mimeMediaType document-format image/pwg-raster\n ATTR name job-name Uncollated
+ GROUP job-attributes-tag\n ATTR keyword media na_index-4x6_4x6in\n ATTR integer copies 3
+ ATTR keyword multiple-document-handling separate-documents-uncollated-copies\n FILE $filename\n DISPLAY job-id')" |
+    grep -E '^[0-9]+$'
+}
+submit=submit_uncollated same_bytes Uncollated "$work/gray.pwg" "$work/gray-as-rgb.pwg" \
+  "media=Custom.288x432 $settings.PMCopies..n.=3 $settings.PMCopyCollate..b.=false $name=Uncollated"
+
+# A name with a quote and a tab: the same PJL name from both front ends
+# (the quote an apostrophe, the tab a space).
+same_bytes 'Quoted "3" tab' "$work/gray.pwg" "$work/gray-as-rgb.pwg" \
+  "media=Custom.288x432 $name='Quoted \"3\"	tab'" -t $'Quoted "3"\ttab' -o media=na_index-4x6_4x6in
+grep -q "@PJL JOB NAME = \"Quoted '3' tab\"" "$work/filter.pcl"
+
+# 4. Settings left to the printer (none given, or auto): no source, type or
 # toner commands, although trays hold paper of the job's size. A second job
 # of the same name gets a file of its own.
 same_bytes Defaults "$work/color.pwg" "$work/color.pwg" "media=Letter $name=Defaults" -t Defaults -o media=na_letter_8.5x11in
 same_bytes Defaults-2 "$work/color.pwg" "$work/color.pwg" "media=A4 $name=Defaults" -t Defaults \
   -o media=iso_a4_210x297mm -o media-source=auto -o media-type=auto
 
-# 4. A PDF job: the bytes of the filter for Ghostscript's own rendering of
+# 5. A PDF job: the bytes of the filter for Ghostscript's own rendering of
 # the same pages, page 2 to 3 on Letter.
 gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=pwgraster -r600 -dcupsColorSpace=19 -dcupsBitsPerColor=8 \
   -dDEVICEWIDTHPOINTS=612 -dDEVICEHEIGHTPOINTS=792 -dFIXEDMEDIA -dPDFFitPage -dFirstPage=2 -dLastPage=3 \
@@ -59,7 +86,7 @@ gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=pwgraster -r600 -dcupsColorSpace=19 -dc
 same_bytes Rendered "$samples/sample.pdf" "$work/pdf.pwg" "media=Letter $name=Rendered" -t Rendered \
   -o media=na_letter_8.5x11in -o page-ranges=2-3
 
-# 5. The whole document, whose pages two renderers share on a machine with
+# 6. The whole document, whose pages two renderers share on a machine with
 # two cores, twice: the second job uses the renderers the first one left
 # started. Both hold the filter's bytes for Ghostscript's pages.
 gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=pwgraster -r600 -dcupsColorSpace=19 -dcupsBitsPerColor=8 \

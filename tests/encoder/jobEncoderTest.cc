@@ -33,7 +33,7 @@ TEST(JobEncoder, PjlHeaderFromTonerAndJobName) {
         {{{"TonerDarkness", "8"}, {jobName, "Report"}}, "Report", normal3, ticketText::macRoman},
         {{{"TonerDarkness", "3"}}, "", "@PJL SET DENSITY = 3\n@PJL SET ECONOMODE = ON\n", ticketText::macRoman},
         {{{"TonerDarkness", "PrinterS"}}, "", "", ticketText::macRoman},
-        {{{jobName, "a\"b%s%d"}}, "a\"b%s%d", "", ticketText::macRoman},
+        {{{jobName, "100% \"final\" %s%d"}}, "100% 'final' %s%d", "", ticketText::macRoman},
         // CUPS option bytes are Mac OS Roman; IPP text is UTF-8 already.
         {{{jobName, "caf\xC3\xA9 \xDB"}}, "caf\xE2\x88\x9A\xC2\xA9 \xE2\x82\xAC", "", ticketText::macRoman},
         {{{jobName, "caf\xC3\xA9"}}, "caf\xC3\xA9", "", ticketText::utf8},
@@ -41,6 +41,24 @@ TEST(JobEncoder, PjlHeaderFromTonerAndJobName) {
     for (const auto& [options, name, tonerLines, text] : cases)
         EXPECT_EQ(encode(options, 0, text).stream, pjlHeader(name, tonerLines) + jobEnd());
     EXPECT_EQ(pjlHeader("Report", normal3).size(), 5211u);
+}
+
+// A name that would end the PJL line or string keeps its length, with each
+// control character as a space and each double quote as an apostrophe, so
+// the header stays one line per command whatever the name holds.
+TEST(JobEncoder, JobNamesCannotAddPrinterCommands) {
+    const std::vector<std::tuple<std::string, std::string, ticketText>> cases = {
+        {"a\n@PJL SET COPIES = 99\n", "a @PJL SET COPIES = 99 ", ticketText::utf8},
+        {"b\r\n@PJL FSDELETE NAME = \"0:\\pcl\\fonts\"", "b  @PJL FSDELETE NAME = '0:\\pcl\\fonts'", ticketText::utf8},
+        {"c\x1b%-12345X@PJL ENTER LANGUAGE = POSTSCRIPT", "c %-12345X@PJL ENTER LANGUAGE = POSTSCRIPT", ticketText::utf8},
+        {std::string("d\0e\x7f\x1f\t", 6), "d e   ", ticketText::utf8},
+        // Bytes above ASCII are characters of their own, never controls.
+        {"\xC3\xA9\xC2\x85\"", "\xC3\xA9\xC2\x85'", ticketText::utf8},
+        {"ab\"cd\x7f\xDB", "ab'cd \xE2\x82\xAC", ticketText::macRoman},
+    };
+    for (const auto& [name, written, text] : cases)
+        EXPECT_EQ(encode({{jobName, name}}, 0, text).stream.substr(5000), (pjlHeader(written) + jobEnd()).substr(5000))
+            << testing::PrintToString(name);
 }
 
 TEST(JobEncoder, CopiesAndSourcesOverSixPages) {

@@ -13,6 +13,7 @@
 
 #include "support/filterRunner.h"
 #include "support/inspect.h"
+#include "support/printerBytes.h"
 #include "support/rasterWriter.h"
 
 namespace corvane {
@@ -112,6 +113,24 @@ TEST(HostileOptions, PwgMediaWithHugeDimensionsStillPrints) {
         const auto result = runFilter({.options = media, .input = writeRaster({{4, 1, 0, {row(12, 0)}}})});
         EXPECT_EQ(result.exitStatus, 0) << media;
         expectWellFramed(result.out, 1);
+    }
+}
+
+// Job names typed by hand or passed on by another spooler, quoted as
+// libcups reads them. Each stays one PJL string on its line (the comparison
+// leaves out the escape run, so that a failure shows the lines).
+TEST(HostileOptions, JobNamesCannotAddPrinterCommands) {
+    const std::string key = "com.apple.print.JobInfo.PMJobName=";
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"'a\n@PJL SET COPIES = 99'", "a @PJL SET COPIES = 99"},
+        {"'b\r\n@PJL FSDELETE NAME = \"0:\\\\pcl\"'", "b  @PJL FSDELETE NAME = '0:\\pcl'"},
+        {"\"c\x1b%-12345X@PJL ENTER LANGUAGE = POSTSCRIPT\"", "c %-12345X@PJL ENTER LANGUAGE = POSTSCRIPT"},
+        {"'say<20>\"hi\"\x7f'", "say 'hi' "},
+    };
+    for (const auto& [value, written] : cases) {
+        const auto result = runFilter({.options = key + value, .input = writeRaster({})});
+        ASSERT_GT(result.out.size(), 5000u);
+        EXPECT_EQ(result.out.substr(5000), (pjlHeader(written) + jobEnd()).substr(5000)) << value;
     }
 }
 

@@ -10,6 +10,24 @@
 
 namespace corvane::test {
 
+cups_page_header2_t pageHeader(const RasterPage& page) {
+    cups_page_header2_t header{};
+    std::strcpy(header.MediaClass, "PwgRaster");
+    header.HWResolution[0] = header.HWResolution[1] = 600;
+    header.cupsWidth = page.width;
+    header.cupsHeight = page.height;
+    header.cupsBitsPerColor = 8;
+    header.cupsBitsPerPixel = 24;
+    header.cupsBytesPerLine = page.bytesPerLine ? page.bytesPerLine : 3 * page.width;
+    header.cupsColorOrder = CUPS_ORDER_CHUNKED;
+    header.cupsColorSpace = CUPS_CSPACE_RGB;
+    header.cupsNumColors = 3;
+    header.NumCopies = 1;
+    header.PageSize[0] = page.width * 72 / 600;
+    header.PageSize[1] = page.height * 72 / 600;
+    return header;
+}
+
 std::string writeRaster(const std::vector<RasterPage>& pages, RasterMode mode) {
     // libcups writes to a descriptor; a temporary file collects the bytes.
     const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::tmpfile(), &std::fclose);
@@ -18,20 +36,7 @@ std::string writeRaster(const std::vector<RasterPage>& pages, RasterMode mode) {
         cupsRasterOpen(fileno(file.get()), mode == RasterMode::compressed ? CUPS_RASTER_WRITE_COMPRESSED : CUPS_RASTER_WRITE),
         &cupsRasterClose);
     for (const auto& page : pages) {
-        cups_page_header2_t header{};
-        std::strcpy(header.MediaClass, "PwgRaster");
-        header.HWResolution[0] = header.HWResolution[1] = 600;
-        header.cupsWidth = page.width;
-        header.cupsHeight = page.height;
-        header.cupsBitsPerColor = 8;
-        header.cupsBitsPerPixel = 24;
-        header.cupsBytesPerLine = page.bytesPerLine ? page.bytesPerLine : 3 * page.width;
-        header.cupsColorOrder = CUPS_ORDER_CHUNKED;
-        header.cupsColorSpace = CUPS_CSPACE_RGB;
-        header.cupsNumColors = 3;
-        header.NumCopies = 1;
-        header.PageSize[0] = page.width * 72 / 600;
-        header.PageSize[1] = page.height * 72 / 600;
+        cups_page_header2_t header = pageHeader(page);
         if (!cupsRasterWriteHeader2(raster.get(), &header)) throw std::runtime_error("header refused");
         for (auto row : page.rows) {
             row.resize(header.cupsBytesPerLine, 0xFF);

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include <cups/raster.h>
+
 namespace corvane::test {
 
 // One page. Fewer rows than `height` makes a stream that ends inside the page.
@@ -16,6 +18,9 @@ struct RasterPage {
 };
 
 enum class RasterMode { uncompressed, compressed };
+
+// The page's header: 8-bit RGB, 600 dpi.
+cups_page_header2_t pageHeader(const RasterPage& page);
 
 // A version-1 CUPS raster stream of 8-bit RGB pages at 600 dpi.
 std::string writeRaster(const std::vector<RasterPage>& pages, RasterMode mode = RasterMode::uncompressed);

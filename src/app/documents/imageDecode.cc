@@ -39,16 +39,32 @@ void jpegMessage(j_common_ptr info, int level) {
     if (level < 0 && info->err->msg_code == JWRN_JPEG_EOF) leaveJpeg(info);
 }
 
-// Every object that outlives a longjmp belongs to the caller; this frame
-// holds plain values only.
+// CMYK rows (as libjpeg gives CMYK and YCCK files) as RGB: each colour is
+// what its ink and the black leave of the paper. Adobe's files store the
+// inks inverted (255 is no ink).
+void inkToRgb(const std::uint8_t* cmyk, std::uint8_t* rgb, std::size_t pixels, bool inverted) {
+    for (std::size_t x = 0; x < pixels; ++x, cmyk += 4, rgb += 3) {
+        const unsigned paper = inverted ? cmyk[3] : 255u - cmyk[3];
+        for (int c = 0; c < 3; ++c) {
+            const unsigned left = inverted ? cmyk[c] : 255u - cmyk[c];
+            rgb[c] = static_cast<std::uint8_t>((left * paper + 127) / 255);
+        }
+    }
+}
+
+// Every object that outlives a longjmp belongs to the caller (`inkRow` holds
+// a CMYK row before its conversion); this frame holds plain values only.
 bool readJpeg(std::FILE* file, const imageLimits& limits, jpeg_decompress_struct& info,
-              jpegErrors& errors, decodedImage& image, std::string& refusal) {
+              jpegErrors& errors, decodedImage& image, std::vector<std::uint8_t>& inkRow,
+              std::string& refusal) {
     if (setjmp(errors.escape) != 0) return false;
     jpeg_create_decompress(&info);
     jpeg_stdio_src(&info, file);
     jpeg_read_header(&info, TRUE);
+    // libjpeg turns YCCK into CMYK but neither into RGB: that is done here.
+    const bool inked = info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK;
     image.components = info.num_components > 1 ? 3 : 1;
-    info.out_color_space = image.components == 3 ? JCS_RGB : JCS_GRAYSCALE;
+    info.out_color_space = inked ? JCS_CMYK : image.components == 3 ? JCS_RGB : JCS_GRAYSCALE;
     info.quantize_colors = FALSE;
     jpeg_calc_output_dimensions(&info);
     if (!fits(info.output_width, info.output_height, image.components, limits)) {
@@ -58,11 +74,14 @@ bool readJpeg(std::FILE* file, const imageLimits& limits, jpeg_decompress_struct
     image.width = static_cast<int>(info.output_width);
     image.height = static_cast<int>(info.output_height);
     image.pixels.resize(static_cast<std::size_t>(image.width) * image.height * image.components);
+    if (inked) inkRow.resize(static_cast<std::size_t>(image.width) * 4);
     jpeg_start_decompress(&info);
     while (info.output_scanline < info.output_height) {
-        JSAMPROW row = image.pixels.data() + static_cast<std::size_t>(info.output_scanline) * image.width *
-                                                 image.components;
-        jpeg_read_scanlines(&info, &row, 1);
+        std::uint8_t* pixels =
+            image.pixels.data() + static_cast<std::size_t>(info.output_scanline) * image.width * image.components;
+        JSAMPROW row = inked ? inkRow.data() : pixels;
+        if (jpeg_read_scanlines(&info, &row, 1) == 1 && inked)
+            inkToRgb(inkRow.data(), pixels, static_cast<std::size_t>(image.width), info.saw_Adobe_marker);
     }
     if (info.density_unit == 1) image.ppi = info.X_density;
     else if (info.density_unit == 2) image.ppi = info.X_density * 254 / 100;
@@ -105,8 +124,9 @@ imageResult decodeJpeg(std::FILE* file, const imageLimits& limits) {
     errors.manager.error_exit = leaveJpeg;
     errors.manager.emit_message = jpegMessage;
     decodedImage image;
+    std::vector<std::uint8_t> inkRow;
     std::string refusal;
-    const bool read = readJpeg(file, limits, info, errors, image, refusal);
+    const bool read = readJpeg(file, limits, info, errors, image, inkRow, refusal);
     jpeg_destroy_decompress(&info);
     if (read) return image;
     if (!refusal.empty()) return refusal;

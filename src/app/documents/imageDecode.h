@@ -30,8 +30,8 @@ struct decodedImage {
 using imageResult = std::variant<decodedImage, std::string>;
 
 // Each reads the whole file and gives the image in its own colours (gray
-// or RGB), or the reason it cannot be printed (a sentence for the job's
-// state message).
+// or RGB; a CMYK or YCCK JPEG as RGB), or the reason it cannot be printed
+// (a sentence for the job's state message).
 imageResult decodeJpeg(std::FILE* file, const imageLimits& limits);
 imageResult decodePng(std::FILE* file, const imageLimits& limits);
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/documents/pageFit.h"
+#include "app/documents/pdfCheck.h"
 #include "app/documents/pageRenderer.h"
 #include "app/documents/rendererPool.h"
 #include "app/driver/rasterLayout.h"
@@ -144,9 +145,12 @@ bool pdfJob::endedWell(pageRenderer& renderer) {
     if (status < 0)  // a signal: killed, or crashed
         return refuse("Ghostscript stopped unexpectedly while rendering the PDF document.",
                       PAPPL_JREASON_ABORTED_BY_SYSTEM);
-    if (status != 0)
-        return refuse("The PDF document could not be rendered: " + errorLine(renderer.errorText()),
-                      PAPPL_JREASON_DOCUMENT_FORMAT_ERROR);
+    if (status != 0) {
+        const std::string said = renderer.errorText();
+        if (const auto problem = pdfFileProblem(papplJobGetFilename(job), said))
+            return refuse(problem->message, problem->reason);
+        return refuse("The PDF document could not be rendered: " + errorLine(said), PAPPL_JREASON_DOCUMENT_FORMAT_ERROR);
+    }
     if (renderer.broken())
         return unreadablePages();
     return true;

@@ -6,24 +6,12 @@
 #include <string>
 
 #include "app/driver/driverCallbacks.h"
+#include "app/driver/mediaSizes.h"
 #include "app/driver/testPage.h"
 #include "app/driver/tonerOptions.h"
 
 namespace corvane {
 namespace {
-
-// The filter's paper sizes as PWG names with their true dimensions (B4 and
-// B5 are the JIS sizes, iso_b5 is the ISO B5 envelope), then the custom
-// range of the printer: 3 x 5 to 12 x 18 inches.
-constexpr std::array<const char*, 19> mediaNames = {
-    "na_letter_8.5x11in",      "na_legal_8.5x14in",    "iso_a3_297x420mm",
-    "iso_a4_210x297mm",        "iso_a5_148x210mm",     "iso_a6_105x148mm",
-    "jis_b4_257x364mm",        "jis_b5_182x257mm",     "na_executive_7.25x10.5in",
-    "na_foolscap_8.5x13in",    "na_invoice_5.5x8.5in", "na_monarch_3.875x7.5in",
-    "iso_c4_229x324mm",        "na_number-10_4.125x9.5in", "iso_dl_110x220mm",
-    "iso_c5_162x229mm",        "iso_b5_176x250mm",     "custom_min_3x5in",
-    "custom_max_12x18in",
-};
 
 // PAPPL adds "auto" (the printer picks the tray) itself.
 constexpr std::array<const char*, 8> sources = {

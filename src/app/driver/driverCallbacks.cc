@@ -5,6 +5,7 @@
 #include <string>
 
 #include "app/driver/deviceSink.h"
+#include "app/driver/pageCopies.h"
 #include "app/driver/papplJobSettings.h"
 #include "app/driver/rasterJob.h"
 #include "app/pappl131/papplRepairs.h"
@@ -33,6 +34,15 @@ bool refuse(pappl_job_t* job, const std::string& reason, pappl_jreason_t jobReas
     return false;
 }
 
+// The folder PAPPL keeps the job's files in: the name PAPPL gives a job
+// file there, which is removed (there is none).
+std::string spoolFolder(pappl_job_t* job) {
+    char path[1024] = "";
+    papplJobOpenFile(job, path, sizeof path, nullptr, "copies", "x");
+    const std::string file(path);
+    return file.substr(0, file.rfind('/'));
+}
+
 bool reachable(pappl_job_t* job, const jobState& state) {
     if (!state.sink.failed()) return true;
     return refuse(job, "The printer stopped taking the print stream.", PAPPL_JREASON_ABORTED_BY_SYSTEM);
@@ -43,8 +53,10 @@ bool reachable(pappl_job_t* job, const jobState& state) {
 bool startJob(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* device) {
     auto guard = std::make_unique<jobGuard>(job, device);
     if (guard->device() == nullptr) return false;
-    auto state = std::make_unique<jobState>(std::move(guard), jobTicket(settingsOfJob(job, *options)));
-    state->raster.begin();
+    const ippJobSettings settings = settingsOfJob(job, *options);
+    auto state = std::make_unique<jobState>(std::move(guard), jobTicket(settings));
+    if (settings.copies > 1 && settings.collated)
+        state->raster.repeatPages(std::make_unique<pageSpool>(spoolFolder(job)), settings.copies - 1);
     papplJobSetData(job, state.release());
     return true;
 }
@@ -80,18 +92,24 @@ bool endJob(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t*) {
     const std::unique_ptr<jobState> state(stateOf(job));
     papplJobSetData(job, nullptr);
     if (!state) return false;
-    state->raster.end();
+    // PAPPL ends a streamed raster at the first page header it cannot read
+    // and calls the job printed; data left after it means pages were lost.
+    const bool pagesLost =
+        state->guard->documentCutShort() && !papplJobIsCanceled(job) && papplJobGetMessage(job) == nullptr;
+    const auto copiesProblem = state->raster.end([&] {
+        return !pagesLost && !papplJobIsCanceled(job) && !state->sink.failed();
+    });
     if (state->sink.failed()) {
         papplJobSetMessage(job, "The printer stopped taking the print stream.");
         return false;
     }
-    // PAPPL ends a streamed raster at the first page header it cannot read
-    // and calls the job printed; data left after it means pages were lost.
-    if (state->guard->documentCutShort() && !papplJobIsCanceled(job) && papplJobGetMessage(job) == nullptr)
+    if (pagesLost)
         return refuse(job,
                       "A page header after page " + std::to_string(state->raster.pagesStarted()) +
                           " cannot be read; the pages after it were not printed.",
                       PAPPL_JREASON_DOCUMENT_FORMAT_ERROR);
+    if (copiesProblem && !papplJobIsCanceled(job))
+        return refuse(job, *copiesProblem, PAPPL_JREASON_ABORTED_BY_SYSTEM);
     return true;
 }
 

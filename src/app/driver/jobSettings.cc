@@ -68,6 +68,12 @@ optionMap ticketOptions(const ippJobSettings& settings) {
         options["TonerDarkness"] = std::to_string(level);
     }
     options["com.apple.print.JobInfo.PMJobName"] = settings.jobName;
+    // Collated: one copy of each page, the pages sent again per copy;
+    // uncollated: every page carries the copy count.
+    if (settings.copies > 1) {
+        options["com.apple.print.PrintSettings.PMCopies..n."] = std::to_string(settings.copies);
+        options["com.apple.print.PrintSettings.PMCopyCollate..b."] = settings.collated ? "true" : "false";
+    }
     adaptPlatformOptions(options);
     return options;
 }

@@ -21,12 +21,18 @@ struct ippJobSettings {
     std::optional<int> darkness;  // 1 (lightest) to 5; empty: the printer's own
     bool tonerSave = false;
     std::string jobName;    // UTF-8
+    // Copies the printer is to make from pages sent once (raster documents;
+    // images and PDF documents are sent once per copy), in document order
+    // or each page's copies together.
+    int copies = 1;
+    bool collated = true;
 };
 
 // The ticket's options: "media" (a paper size name or "Custom.WxH" in
 // points, by the filter's own option adaptation), "InputSlot" and the
-// first-page source, "MediaType", "TonerDarkness" and the PJL job name.
-// Settings that mean "the printer decides" leave their key out.
+// first-page source, "MediaType", "TonerDarkness", the PJL job name, and
+// copies with their collation when there is more than one. Settings that
+// mean "the printer decides" leave their key out.
 optionMap ticketOptions(const ippJobSettings& settings);
 
 // The same options as a ticket whose text is UTF-8.

@@ -38,6 +38,14 @@ std::string requestedSource(pappl_job_t* job) {
     return data.media_default.source;
 }
 
+// PWG and Apple raster documents come as a stream, each page once: the
+// printer makes their copies. PAPPL repeats an image's page itself and the
+// PDF renderer the document, once per copy.
+bool sentOnce(pappl_job_t* job) {
+    const char* format = papplJobGetFormat(job);
+    return format && (std::strcmp(format, "image/pwg-raster") == 0 || std::strcmp(format, "image/urf") == 0);
+}
+
 }  // namespace
 
 ippJobSettings settingsOfJob(pappl_job_t* job, const pappl_pr_options_t& options) {
@@ -51,6 +59,11 @@ ippJobSettings settingsOfJob(pappl_job_t* job, const pappl_pr_options_t& options
     const std::string save = vendorValue(job, options, tonerSaveAttribute);
     settings.tonerSave = save == "true" || save == "on";
     if (const char* name = papplJobGetName(job)) settings.jobName = name;
+    if (sentOnce(job)) {
+        settings.copies = options.copies;
+        const char* handling = ippGetString(papplJobGetAttribute(job, "multiple-document-handling"), 0, nullptr);
+        settings.collated = handling == nullptr || std::strcmp(handling, "separate-documents-uncollated-copies") != 0;
+    }
     return settings;
 }
 

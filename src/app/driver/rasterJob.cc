@@ -11,16 +11,28 @@ void expandGrayRow(std::span<const std::uint8_t> gray, std::span<std::uint8_t> r
     for (std::size_t x = 0; x < pixels; ++x) rgb[3 * x] = rgb[3 * x + 1] = rgb[3 * x + 2] = gray[x];
 }
 
-rasterJob::rasterJob(ticketRef ticket, byteSink& printer) : encoder(std::move(ticket), printer) {}
+rasterJob::rasterJob(ticketRef ticket, byteSink& printer)
+    : printer(printer), encoder(std::move(ticket), this->printer) {}
 
-void rasterJob::begin() { encoder.beginJob(); }
+void rasterJob::repeatPages(std::unique_ptr<pageSpool> spool, int times) {
+    copies = std::move(spool);
+    repeats = times;
+}
 
 std::optional<std::string> rasterJob::beginPage(const cups_page_header2_t& header) {
     page.reset();
     const auto checked = checkRaster(header);
-    if (const auto* refusal = std::get_if<std::string>(&checked)) return *refusal;
+    if (const auto* refusal = std::get_if<std::string>(&checked)) {
+        pagesWhole = false;
+        return *refusal;
+    }
     page = std::get<acceptedRaster>(checked);
-    ++pagesBegun;
+    if (pagesBegun++ == 0) {
+        encoder.beginJob();
+        encoder.writeJobSettings();
+        // What follows the job preamble, up to the job's end, is its pages.
+        if (copies && repeats > 0) printer.record(copies.get());
+    }
     encoder.beginPage({page->width, page->height, page->width * 3});
     return std::nullopt;
 }
@@ -46,6 +58,7 @@ std::optional<std::string> rasterJob::endPage() {
     encoder.endPage();
     page.reset();
     if (received >= expected) return std::nullopt;
+    pagesWhole = false;
     char text[160];
     std::snprintf(text, sizeof text,
                   "The document ended early: page %u has %u of its %u rows.", pagesBegun,
@@ -53,6 +66,21 @@ std::optional<std::string> rasterJob::endPage() {
     return text;
 }
 
-void rasterJob::end() { encoder.endJob(); }
+std::optional<std::string> rasterJob::end(const std::function<bool()>& sendCopy) {
+    if (pagesBegun == 0) return std::nullopt;
+    printer.record(nullptr);
+    std::optional<std::string> problem;
+    if (copies && pagesWhole) {
+        for (int copy = 1; copy <= repeats && (!sendCopy || sendCopy()); ++copy) {
+            if (copies->sendTo(printer)) continue;
+            problem = copies->problem() + " " + std::to_string(copy) + " of " + std::to_string(repeats + 1) +
+                      " copies were printed whole.";
+            break;
+        }
+        printer.flush();
+    }
+    encoder.endJob();
+    return problem;
+}
 
 }  // namespace corvane

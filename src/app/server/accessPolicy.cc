@@ -12,6 +12,8 @@
 #include <unistd.h>
 #include <vector>
 
+#include "app/server/requestAdapter.h"
+
 namespace corvane {
 namespace {
 
@@ -128,6 +130,7 @@ http_status_t checkLogin(pappl_client_t* client, const char* service, gid_t admi
 bool avahiRunning() { return access("/run/avahi-daemon/socket", F_OK) == 0; }
 
 http_status_t authorize(pappl_client_t* client, const char*, gid_t group, void*) {
+    adaptClientRequest(client);
     if (papplClientGetOperation(client) == IPP_OP_PAPPL_FIND_DEVICES && !avahiRunning())
         return HTTP_STATUS_NOT_IMPLEMENTED;
     if (isPrinting(client)) return HTTP_STATUS_CONTINUE;

@@ -14,6 +14,8 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include "app/server/parsedOptions.h"
+
 namespace corvane {
 namespace {
 
@@ -28,44 +30,6 @@ constexpr long abortedBySystem = 0x1;
 // The job attributes PAPPL creates itself when it loads a job.
 constexpr std::array<std::string_view, 6> attributesMadeOnLoad = {
     "job-id", "job-uri", "job-uuid", "job-printer-uri", "job-name", "job-originating-user-name"};
-
-class parsedOptions {
-public:
-    explicit parsedOptions(const std::string& text) : count(cupsParseOptions(text.c_str(), 0, &values)) {}
-    ~parsedOptions() { cupsFreeOptions(count, values); }
-    parsedOptions(const parsedOptions&) = delete;
-    parsedOptions& operator=(const parsedOptions&) = delete;
-
-    const char* get(const char* name) const { return cupsGetOption(name, count, values); }
-    long number(const char* name) const {
-        const char* value = get(name);
-        return value ? std::strtol(value, nullptr, 10) : 0;
-    }
-    void set(const char* name, const std::string& value) {
-        count = cupsAddOption(name, value.c_str(), count, &values);
-    }
-    void remove(const char* name) { count = cupsRemoveOption(name, count, &values); }
-
-    // The line as PAPPL writes it: name="value" with \ and " escaped.
-    std::string line(std::string_view directive) const {
-        std::string out(directive);
-        for (int i = 0; i < count; ++i) {
-            out += ' ';
-            out += values[i].name;
-            out += "=\"";
-            for (const char* c = values[i].value; *c; ++c) {
-                if (*c == '\\' || *c == '"') out += '\\';
-                out += *c;
-            }
-            out += '"';
-        }
-        return out;
-    }
-
-private:
-    cups_option_t* values = nullptr;
-    int count;
-};
 
 std::string jobFilePrefix(int printerId, int jobId) {
     char prefix[32];
@@ -88,7 +52,59 @@ std::string abortedJobLine(const std::string& options, std::time_t now, int prin
     job.set("state", std::to_string(jobAborted));
     job.set("state_reasons", std::to_string(job.number("state_reasons") | abortedBySystem));
     job.set("completed", std::to_string(static_cast<long>(now)));
-    return job.line("Job");
+    return "Job " + job.text();
+}
+
+// The state's lines as PAPPL reads them back (cupsFileGetConf). PAPPL
+// writes a job's name and user name between quotes with only backslashes
+// and quotes escaped, while the reader ends a line at a line feed or a
+// carriage return and drops what follows a '#': a name holding one of them
+// would cut its Job line, and the rest of the name would be read as lines
+// of its own (a printer, say). Inside a Job line's quotes, line breaks
+// become spaces and '#' is escaped.
+std::vector<std::string> stateLines(const std::string& text, bool& changed) {
+    std::vector<std::string> lines;
+    std::size_t at = 0;
+    while (at < text.size()) {
+        std::size_t end = text.find('\n', at);
+        if (end == std::string::npos) end = text.size();
+        std::string line = text.substr(at, end - at);
+        at = end + 1;
+        if (!line.starts_with("Job ")) {
+            lines.push_back(std::move(line));
+            continue;
+        }
+        std::string joined;
+        bool quoted = false, escaped = false;
+        for (std::size_t i = 0;; ++i) {
+            if (i == line.size()) {
+                if (!quoted || at >= text.size()) break;
+                // The quotes are still open: the line break was the name's.
+                end = text.find('\n', at);
+                if (end == std::string::npos) end = text.size();
+                line += ' ' + text.substr(at, end - at);
+                at = end + 1;
+                changed = true;
+            }
+            char c = line[i];
+            if (escaped) {
+                escaped = false;
+            } else if (c == '\\') {
+                escaped = true;
+            } else if (c == '"') {
+                quoted = !quoted;
+            } else if (quoted && c == '\r') {
+                c = ' ';
+                changed = true;
+            } else if (quoted && c == '#') {
+                joined += '\\';
+                changed = true;
+            }
+            joined += c;
+        }
+        lines.push_back(std::move(joined));
+    }
+    return lines;
 }
 
 bool writeReplacing(const fs::path& path, const std::string& text) {
@@ -168,11 +184,14 @@ std::vector<interruptedJob> repairSavedState(const std::string& statePath,
     std::vector<interruptedJob> aborted;
     std::ifstream in(statePath, std::ios::binary);
     if (!in) return aborted;
+    std::ostringstream saved;
+    saved << in.rdbuf();
+    in.close();
 
     std::ostringstream repaired;
     int printerId = 0;
     bool changed = false;
-    for (std::string line; std::getline(in, line);) {
+    for (std::string& line : stateLines(saved.str(), changed)) {
         if (line.starts_with("<Printer ")) {
             std::string options = line.substr(9);
             if (options.ends_with('>')) options.pop_back();
@@ -185,7 +204,6 @@ std::vector<interruptedJob> repairSavedState(const std::string& statePath,
         }
         repaired << line << '\n';
     }
-    in.close();
     if (changed) writeReplacing(statePath, repaired.str());
     repairSpool(spoolDirectory, aborted);
     return aborted;

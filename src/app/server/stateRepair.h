@@ -3,6 +3,8 @@
 // thread behind it (it can neither print nor be cancelled, and it holds up
 // shutdown), and PAPPL 1.3.1 reads each queued job's saved attributes on top
 // of the ones it makes itself, so job-id, job-uri and job-uuid appear twice.
+// It also saves a job's name as sent: a line break in it splits the job's
+// line, and what follows would be read as lines of the state.
 #pragma once
 
 #include <ctime>
@@ -18,8 +20,9 @@ struct interruptedJob {
 
 // Marks every job saved as processing (or stopped) as aborted by the system,
 // removes its document and attribute files, and drops the attributes PAPPL
-// makes again on load from the queued jobs' attribute files. Returns the
-// jobs it aborted; a missing state file is no error.
+// makes again on load from the queued jobs' attribute files; a job line's
+// quoted values are kept on that line. Returns the jobs it aborted; a
+// missing state file is no error.
 std::vector<interruptedJob> repairSavedState(const std::string& statePath,
                                              const std::string& spoolDirectory, std::time_t now);
 
