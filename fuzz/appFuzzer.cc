@@ -24,7 +24,7 @@
 #include "app/documents/imageDecode.h"
 #include "app/driver/jobSettings.h"
 #include "app/driver/rasterJob.h"
-#include "app/documents/rasterStartCheck.h"
+#include "app/pappl131/rasterStartCheck.h"
 #include "encoder/byteSink.h"
 
 namespace {

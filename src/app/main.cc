@@ -28,6 +28,6 @@ int main(int argc, char* argv[]) {
     // PAPPL 1.3.1's web pages need a footer (a null one crashes them).
     const char* footer = "Corvane printer application " CORVANE_VERSION;
     return papplMainloop(static_cast<int>(adapted.size() - 1), adapted.data(), CORVANE_VERSION, footer, static_cast<int>(app.drivers.size()),
-                         app.drivers.data(), corvane::driverForDevice, corvane::describeDriver,
+                         app.drivers.data(), corvane::driverForDevice, corvane::describePrinter,
                          nullptr, nullptr, corvane::createSystem, nullptr, &app);
 }

@@ -5,54 +5,21 @@
 #include <ctime>
 #include <cstring>
 #include <string>
-#include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "app/server/addPrinterPage.h"
-#include "app/driver/corvaneDriver.h"
-#include "app/devices/fileDevice.h"
+#include "app/devices/deviceSchemes.h"
 #include "app/documents/imageFilter.h"
 #include "app/documents/pdfFilter.h"
+#include "app/driver/corvaneDriver.h"
+#include "app/server/accessPolicy.h"
+#include "app/server/addPrinterPage.h"
+#include "app/server/serverOptions.h"
 
 namespace corvane {
 namespace {
 
 constexpr const char* appName = "corvane-printer-app";
-
-pappl_loglevel_t logLevel(const char* value) {
-    if (value == nullptr) return PAPPL_LOGLEVEL_WARN;
-    const std::string_view level(value);
-    if (level == "fatal") return PAPPL_LOGLEVEL_FATAL;
-    if (level == "error") return PAPPL_LOGLEVEL_ERROR;
-    if (level == "info") return PAPPL_LOGLEVEL_INFO;
-    if (level == "debug") return PAPPL_LOGLEVEL_DEBUG;
-    return PAPPL_LOGLEVEL_WARN;
-}
-
-// The "server-options" list, as PAPPL's own default system reads it.
-pappl_soptions_t serverOptions(const char* value) {
-    pappl_soptions_t options = PAPPL_SOPTIONS_MULTI_QUEUE | PAPPL_SOPTIONS_WEB_INTERFACE;
-    if (value == nullptr) return options;
-    std::string_view rest(value);
-    while (!rest.empty()) {
-        const auto comma = rest.find(',');
-        const std::string_view word = rest.substr(0, comma);
-        rest = comma == std::string_view::npos ? std::string_view{} : rest.substr(comma + 1);
-        if (word == "none") options = PAPPL_SOPTIONS_NONE;
-        else if (word == "dnssd-host") options |= PAPPL_SOPTIONS_DNSSD_HOST;
-        else if (word == "no-multi-queue") options &= ~PAPPL_SOPTIONS_MULTI_QUEUE;
-        else if (word == "raw-socket") options |= PAPPL_SOPTIONS_RAW_SOCKET;
-        else if (word == "usb-printer") options |= PAPPL_SOPTIONS_USB_PRINTER;
-        else if (word == "no-web-interface") options &= ~PAPPL_SOPTIONS_WEB_INTERFACE;
-        else if (word == "web-log") options |= PAPPL_SOPTIONS_WEB_LOG;
-        else if (word == "web-network") options |= PAPPL_SOPTIONS_WEB_NETWORK;
-        else if (word == "web-remote") options |= PAPPL_SOPTIONS_WEB_REMOTE;
-        else if (word == "web-security") options |= PAPPL_SOPTIONS_WEB_SECURITY;
-        else if (word == "no-tls") options |= PAPPL_SOPTIONS_NO_TLS;
-    }
-    return options;
-}
 
 bool usableFolder(const std::string& path) {
     return access(path.c_str(), X_OK) == 0 || (errno == ENOENT && mkdir(path.c_str(), 0777) == 0);
@@ -70,14 +37,28 @@ std::string defaultSpoolDirectory() {
     return std::string(papplGetTempDir()) + "/" + appName + std::to_string(getuid()) + ".d";
 }
 
-// PAPPL takes one event callback.
+// PAPPL takes one event callback. It may hold the job's and the printer's
+// locks while it calls it.
 void serverEvent(pappl_system_t*, pappl_printer_t*, pappl_job_t* job, pappl_event_t event, void* context) {
+    static_cast<printerApp*>(context)->repairs->observe(job, event);
+}
+
+void printerCreated(pappl_printer_t* printer, void* context) {
+    reportSupplies(printer);
+    // The printer's first PDF job, with the printer's defaults, finds its
+    // renderers started.
     auto& app = *static_cast<printerApp*>(context);
-    app.monitor->jobEvent(job, event);
-    app.runs->observe(job, event);
+    if (app.renderers) prepareRenderers(printer, *app.renderers);
 }
 
 }  // namespace
+
+bool describePrinter(pappl_system_t* system, const char* driver_name, const char* device_uri,
+                     const char* device_id, pappl_pr_driver_data_t* data, ipp_t** driver_attrs, void* context) {
+    const auto* app = static_cast<printerApp*>(context);
+    return describeDriver(system, driver_name, device_uri, device_id, data, driver_attrs,
+                          app ? app->repairs.get() : nullptr);
+}
 
 pappl_system_t* createSystem(int num_options, cups_option_t* options, void* context) {
     auto& app = *static_cast<printerApp*>(context);
@@ -97,20 +78,24 @@ pappl_system_t* createSystem(int num_options, cups_option_t* options, void* cont
     }
     const char* spool = option("spool-directory");
     const std::string spoolDirectory = spool ? spool : defaultSpoolDirectory();
+    const bool network = app.listens && !option("private-server");
+    const char* listen = listenAddress(option("listen-hostname"));
+    const bool loopbackOnly = !network || isLoopbackHost(listen);
 
     pappl_system_t* system = papplSystemCreate(
-        serverOptions(option("server-options")), appName, port, "_print,_universal",
+        serverOptions(option("server-options"), loopbackOnly), appName, port, "_print,_universal",
         spoolDirectory.c_str(), option("log-file"), logLevel(option("log-level")),
         option("auth-service"), false);
     if (system == nullptr) return nullptr;
 
     if (const char* group = option("admin-group")) papplSystemSetAdminGroup(system, group);
     if (const char* host = option("server-hostname")) papplSystemSetHostName(system, host);
-    if (app.listens && !option("private-server"))
-        papplSystemAddListeners(system, listenAddress(option("listen-hostname")));
+    if (network) papplSystemAddListeners(system, listen);
 
+    // Before any printer is made, so that every printer's jobs find them.
+    if (app.listens) app.repairs = std::make_unique<papplRepairs>(system, driverDocumentFormat);
     papplSystemSetPrinterDrivers(system, static_cast<int>(app.drivers.size()), app.drivers.data(),
-                                 driverForDevice, printerCreated, describeDriver, &app);
+                                 driverForDevice, printerCreated, describePrinter, &app);
     if (app.listens) {
         app.renderers = std::make_unique<rendererPool>();
         const auto dropIdle = [](pappl_system_t*, void* pool) {
@@ -131,12 +116,8 @@ pappl_system_t* createSystem(int num_options, cups_option_t* options, void* cont
     applyAccessPolicy(system);
     if (app.listens) {
         app.keeper = std::make_unique<serverKeeper>(system, spoolDirectory);
-        app.monitor = std::make_unique<deviceMonitor>(system);
-        const auto threadEnds = [monitor = app.monitor.get()](pappl_job_t* job) { monitor->threadEnds(job); };
-        app.gates.threadEnds = threadEnds;
-        app.runs = std::make_unique<jobRuns>(threadEnds);
-        for (const char* format : {"image/pwg-raster", "image/urf"})
-            papplSystemAddMIMEFilter(system, format, driverDocumentFormat, jobRuns::secondRun, app.runs.get());
+        const auto endWait = [repairs = app.repairs.get()](pappl_job_t* job) { repairs->endDeviceWait(job); };
+        app.monitor = std::make_unique<deviceMonitor>(system, endWait);
         papplSystemSetEventCallback(system, serverEvent, &app);
     }
     return system;

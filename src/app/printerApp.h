@@ -7,11 +7,9 @@
 
 #include <pappl/pappl.h>
 
-#include "app/server/accessPolicy.h"
 #include "app/devices/deviceMonitor.h"
-#include "app/pappl131/jobRuns.h"
-#include "app/pappl131/printerGate.h"
 #include "app/documents/rendererPool.h"
+#include "app/pappl131/papplRepairs.h"
 #include "app/server/serverKeeper.h"
 
 namespace corvane {
@@ -21,12 +19,12 @@ struct printerApp {
     // True for the "server" subcommand; other subcommands only build a
     // system to list drivers and must not take the server's port.
     bool listens = false;
-    // The server's state keeping and device watch (server only).
+    // The server's repairs of PAPPL's faults, state keeping and device
+    // watch (server only; destroyed in reverse order, so the watch, which
+    // uses the repairs, goes before them).
+    std::unique_ptr<papplRepairs> repairs;
     std::unique_ptr<serverKeeper> keeper;
     std::unique_ptr<deviceMonitor> monitor;
-    std::unique_ptr<jobRuns> runs;
-    // One job at a time on each printer (the driver data's extension).
-    printerGates gates;
     // PDF renderers started ahead of the next job (server only).
     std::unique_ptr<rendererPool> renderers;
 };
@@ -36,5 +34,10 @@ struct printerApp {
 // listen-hostname=, auth-service=, admin-group=, server-hostname=), the
 // driver, the PDF filter and the web pages.
 pappl_system_t* createSystem(int num_options, cups_option_t* options, void* app);
+
+// PAPPL's driver callback for the app: the driver, whose printers' jobs find
+// the server's repairs.
+bool describePrinter(pappl_system_t* system, const char* driver_name, const char* device_uri,
+                     const char* device_id, pappl_pr_driver_data_t* data, ipp_t** driver_attrs, void* app);
 
 }  // namespace corvane

@@ -53,7 +53,7 @@ refuses_administration() {  # STATUS
 # First with no login to ask for (administration is this machine's only),
 # then with PAM's "login" service.
 for auth in "" login; do
-  APP_LISTEN=$address APP_SERVER_OPTIONS= app_start "$build" ${auth:+-o auth-service=$auth}
+  APP_LISTEN=$address app_start "$build" ${auth:+-o auth-service=$auth}
   # The control socket is this machine's own way in.
   SNAP_COMMON=$APP_DIR "$APP" add -d corvane -m corvane -v "file://$APP_DIR/out?ext=pcl" >/dev/null
   if [ -z "$auth" ]; then refuses_administration 403; app_stop; fi

@@ -52,8 +52,10 @@
 # After app_start: APP (the program), APP_PORT, APP_PID, APP_DIR, APP_LOG,
 # APP_URI (ipp://127.0.0.1:PORT), PCLINSPECT. Client commands always name the
 # server by URI: the control socket of a root server is shared by every
-# instance. APP_LISTEN and APP_SERVER_OPTIONS, when set, replace the loopback
-# address and "no-tls" (an empty APP_LISTEN: the program's default, loopback).
+# instance. APP_LISTEN, when set, replaces the loopback address 127.0.0.1 (an
+# empty one: the program's default, loopback); APP_SERVER_OPTIONS, when not
+# empty, is passed as -o server-options= (else the program's defaults, which
+# offer no TLS on loopback).
 
 # The checks, wait_for and the private CUPS daemon.
 source "$(dirname "${BASH_SOURCE[0]}")/../cups/cupsd-lib.sh"
@@ -90,12 +92,13 @@ app_launch() {
   local listen=${APP_LISTEN-127.0.0.1} args=() skip tries log
   local host=${listen:-localhost}
   [ -z "$listen" ] || args=(-o listen-hostname="$listen")
+  [ -z "${APP_SERVER_OPTIONS:-}" ] || args+=(-o server-options="$APP_SERVER_OPTIONS")
   skip=$(($(cat "$APP_LOG" 2>/dev/null | wc -l) + 1))
   # PAPPL keeps a root server's state file and control socket under
   # SNAP_COMMON when it is set: here, the test's own folder.
   SNAP_COMMON="$APP_DIR" "$APP" server -o server-port="$APP_PORT" "${args[@]}" \
-    -o server-options="${APP_SERVER_OPTIONS-no-tls}" -o spool-directory="$APP_DIR/spool" \
-    -o log-file="$APP_LOG" -o log-level=info "$@" >>"$APP_DIR/server.out" 2>&1 &
+    -o spool-directory="$APP_DIR/spool" -o log-file="$APP_LOG" -o log-level=info "$@" \
+    >>"$APP_DIR/server.out" 2>&1 &
   APP_PID=$!
   # Ready when the server says it listens on the port (the port may have
   # been taken by someone else meanwhile: then it says it cannot).

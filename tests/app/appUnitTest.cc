@@ -1,6 +1,7 @@
 // Unit tests of the printer application's pure parts: the job settings
 // mapping onto the filter's ticket, the row fitting, the checks on what the
-// PDF renderer says, and the test page document. (Raster checks are shown end to end by hostile.sh, gray rows by
+// PDF renderer says, the test page document and the server options.
+// (Raster checks are shown end to end by hostile.sh, gray rows by
 // same-bytes.sh, and both are fuzzed by fuzz/appFuzzer.cc.)
 #include <gtest/gtest.h>
 
@@ -17,6 +18,7 @@
 #include "app/documents/pageFit.h"
 #include "app/documents/rendererPool.h"
 #include "app/driver/testPageDocument.h"
+#include "app/server/serverOptions.h"
 #include "support/printerBytes.h"
 
 namespace corvane {
@@ -219,6 +221,26 @@ TEST(TestPageDocument, CrossReferencePointsAtEveryObject) {
         const std::string start = std::to_string(object) + " 0 obj";
         EXPECT_EQ(pdf.compare(offset, start.size(), start), 0) << object;
     }
+}
+
+// TLS only where a client can use it: a loopback-only server's clients are
+// this machine's, to whom PAPPL never offers it.
+TEST(ServerOptions, NoTlsOnAServerOnlyLoopbackReaches) {
+    EXPECT_TRUE(isLoopbackHost("localhost"));
+    EXPECT_TRUE(isLoopbackHost("127.0.0.1"));
+    EXPECT_TRUE(isLoopbackHost("::1"));
+    EXPECT_FALSE(isLoopbackHost(nullptr));  // every address of the machine
+    EXPECT_FALSE(isLoopbackHost("192.0.2.7"));
+
+    const auto offersTls = [](pappl_soptions_t options) { return !(options & PAPPL_SOPTIONS_NO_TLS); };
+    EXPECT_TRUE(offersTls(serverOptions(nullptr, false)));
+    EXPECT_FALSE(offersTls(serverOptions(nullptr, true)));
+    EXPECT_FALSE(offersTls(serverOptions("web-log,no-tls", false)));
+    // "none" clears PAPPL's defaults, not the loopback server's lack of TLS.
+    const pappl_soptions_t cleared = serverOptions("none,web-log", true);
+    EXPECT_FALSE(offersTls(cleared));
+    EXPECT_EQ(cleared & ~PAPPL_SOPTIONS_NO_TLS, PAPPL_SOPTIONS_WEB_LOG);
+    EXPECT_EQ(serverOptions("no-web-interface", false) & PAPPL_SOPTIONS_WEB_INTERFACE, 0);
 }
 
 }  // namespace

@@ -11,7 +11,8 @@
 # jobs and sends new ones while others print, and no job's bytes may land
 # inside another's). get-printer-attributes.test and print-job-and-wait.test
 # pass too, the latter on a file:// printer whose job file must hold the
-# document's pages.
+# document's pages. The server runs as a user starts it: its default options,
+# listening on loopback.
 # Usage: conformance.sh BUILD_DIR SAMPLES_DIR
 # Exits 77 (skipped) when ipptool, its suites or Ghostscript are missing.
 set -uo pipefail
@@ -36,7 +37,7 @@ Print-Job with job-hold-until|EXPECTED: job-state-reasons"
 
 trap app_stop EXIT
 trap 'exit 130' INT TERM
-app_start "$build" || exit 1
+APP_LISTEN= app_start "$build" || exit 1
 docs=$APP_DIR/docs out=$APP_DIR/out uri=$APP_URI/ipp/print/corvane
 mkdir -p "$docs"
 (cd "$docs" && bash "$here/make-ipp-samples.sh" "$sample" "$suites/ipp-everywhere.test") &

@@ -2,7 +2,6 @@
 
 #include "app/server/printerList.h"
 
-#include <csignal>
 #include <ctime>
 #include <filesystem>
 #include <unistd.h>
@@ -36,16 +35,6 @@ pappl_job_t* jobWaitingForDevice(pappl_printer_t* printer) {
     return job;
 }
 
-// A job's key from PAPPL accessors that take no lock.
-std::pair<int, int> jobKey(pappl_job_t* job) {
-    return {papplPrinterGetID(papplJobGetPrinter(job)), papplJobGetID(job)};
-}
-
-// Interrupts a job thread's sleep between PAPPL's tries to open the device.
-constexpr int wakeSignal = SIGUSR1;
-
-void ignoreWake(int) {}
-
 }  // namespace
 
 std::string unreachableDeviceText(const std::string& deviceUri) {
@@ -68,44 +57,9 @@ std::string unreachableDeviceText(const std::string& deviceUri) {
     return "Cannot open the device " + deviceUri;
 }
 
-deviceMonitor::deviceMonitor(pappl_system_t* system)
-    : system(system), worker([this](std::stop_token stop) { work(stop); }) {
+deviceMonitor::deviceMonitor(pappl_system_t* system, std::function<void(pappl_job_t*)> endWait)
+    : system(system), endWait(std::move(endWait)), worker([this](std::stop_token stop) { work(stop); }) {
     papplSystemAddTimerCallback(system, std::time(nullptr), 1, tick, this);
-    // No SA_RESTART: the signal cuts the sleep short.
-    struct sigaction wake {};
-    wake.sa_handler = ignoreWake;
-    sigemptyset(&wake.sa_mask);
-    sigaction(wakeSignal, &wake, nullptr);
-}
-
-// PAPPL announces a job's move to processing from the thread that will
-// process it, and its end from that thread too; it holds the job's and the
-// printer's locks meanwhile, so only accessors without locks are used here.
-void deviceMonitor::jobEvent(pappl_job_t* job, pappl_event_t event) {
-    if (job == nullptr) return;
-    const auto id = jobKey(job);
-    if ((event & PAPPL_EVENT_JOB_STATE_CHANGED) && papplJobGetState(job) == IPP_JSTATE_PROCESSING) {
-        const std::lock_guard lock(threadsMutex);
-        jobThreads[id] = pthread_self();
-        return;
-    }
-    if (event & PAPPL_EVENT_JOB_COMPLETED) threadEnds(job);
-}
-
-void deviceMonitor::threadEnds(pappl_job_t* job) {
-    const auto id = jobKey(job);
-    const std::lock_guard lock(threadsMutex);
-    if (const auto found = jobThreads.find(id);
-        found != jobThreads.end() && pthread_equal(found->second, pthread_self()))
-        jobThreads.erase(found);
-}
-
-// The thread is alive while it is listed: it removes itself before it ends,
-// under the same lock.
-void deviceMonitor::wakeJobThread(pappl_job_t* job) {
-    const std::lock_guard lock(threadsMutex);
-    if (const auto found = jobThreads.find(jobKey(job)); found != jobThreads.end())
-        pthread_kill(found->second, wakeSignal);
 }
 
 bool deviceMonitor::tick(pappl_system_t* system, void* context) {
@@ -151,7 +105,7 @@ void deviceMonitor::check(pappl_printer_t* printer) {
         return;
     }
     if (papplJobIsCanceled(waiting)) {
-        wakeJobThread(waiting);
+        if (endWait) endWait(waiting);
         return;
     }
     const std::string text = unreachableDeviceText(papplPrinterGetDeviceURI(printer));

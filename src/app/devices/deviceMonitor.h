@@ -1,4 +1,4 @@
-// Shows why a printer cannot be reached. PAPPL 1.3.1 stops the printer and
+// Shows why a printer cannot be reached. PAPPL stops the printer and
 // retries the device every 5 seconds while a job waits, but says why only in
 // the log. The monitor looks once a second: a printer stopped with a job in
 // progress is waiting for its device, so it gets the "offline" state reason,
@@ -8,13 +8,13 @@
 // while it tries to connect (up to 30 s for an address that does not
 // answer), and the main loop, which accepts every client, must not wait.
 // A job cancelled while waiting would end only at PAPPL's next try, 5 s
-// later; the monitor wakes the job's thread from that sleep instead.
+// later; the monitor has the wait ended at once.
 #pragma once
 
 #include <condition_variable>
+#include <functional>
 #include <map>
 #include <mutex>
-#include <pthread.h>
 #include <string>
 #include <thread>
 
@@ -27,23 +27,20 @@ std::string unreachableDeviceText(const std::string& deviceUri);
 
 class deviceMonitor {
 public:
-    explicit deviceMonitor(pappl_system_t* system);
+    // endWait: ends PAPPL's wait for the device of a job cancelled while
+    // waiting (empty: the job ends at PAPPL's next try).
+    deviceMonitor(pappl_system_t* system, std::function<void(pappl_job_t*)> endWait);
     deviceMonitor(const deviceMonitor&) = delete;
     deviceMonitor& operator=(const deviceMonitor&) = delete;
-
-    // Every PAPPL event: notes which thread runs each job.
-    void jobEvent(pappl_job_t* job, pappl_event_t event);
-    // The calling thread, which ran the job, ends without PAPPL's end of job.
-    void threadEnds(pappl_job_t* job);
 
 private:
     // The main loop's timer asks for a look each second; it never waits.
     static bool tick(pappl_system_t* system, void* monitor);
     void work(std::stop_token stop);
     void check(pappl_printer_t* printer);
-    void wakeJobThread(pappl_job_t* job);
 
     pappl_system_t* system;
+    std::function<void(pappl_job_t*)> endWait;
     std::mutex mutex;
     std::condition_variable_any asked;
     bool lookAsked = false;
@@ -54,10 +51,6 @@ private:
     };
     // Printers now marked unreachable, by printer ID.
     std::map<int, shownProblem> shown;
-    // The thread processing each job, by printer and job ID, from the job's
-    // start to its end (both announced by PAPPL from that thread).
-    std::mutex threadsMutex;
-    std::map<std::pair<int, int>, pthread_t> jobThreads;
     // Last: it stops and joins first when the monitor goes.
     std::jthread worker;
 };

@@ -1,24 +1,18 @@
 #include "app/devices/fileDevice.h"
 
 #include <cerrno>
-#include <chrono>
 #include <cstring>
 #include <fcntl.h>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <sys/stat.h>
-#include <thread>
 #include <unistd.h>
 
 #include <pappl/pappl.h>
 
 #include "app/devices/uniqueFile.h"
-
-// PAPPL's own scheme registrations: exported by libpappl1 (listed in its
-// Debian symbols file since 1.0.1) but not declared in its headers.
-extern "C" void _papplDeviceAddNetworkSchemes(void);
-extern "C" void _papplDeviceAddUSBScheme(void);
+#include "app/pappl131/papplRepairs.h"
 
 namespace corvane {
 namespace {
@@ -90,12 +84,9 @@ bool openDevice(pappl_device_t* device, const char* uri, const char* jobName) {
 void closeDevice(pappl_device_t* device) {
     const std::unique_ptr<openFile> file(fileOf(device));
     papplDeviceSetData(device, nullptr);
-    // A device nothing was written to is the printer's shared one, which
-    // PAPPL 1.3.1 closes after every job, holding the printer's lock. A job
-    // starting at that moment reads the device pointer just after letting
-    // go of that lock, and on finding it cleared ends as completed without
-    // printing. The pause lets such a job read it first.
-    if (file && file->fd < 0) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    // Nothing written: the printer's shared device, which PAPPL closes after
+    // every job.
+    if (file && file->fd < 0) idleDeviceClosing();
     if (file && file->fd >= 0) close(file->fd);
 }
 
@@ -126,11 +117,9 @@ ssize_t writeDevice(pappl_device_t* device, const void* buffer, size_t bytes) {
 
 }  // namespace
 
-void addDeviceSchemes() {
-    papplDeviceAddScheme("file", PAPPL_DEVTYPE_FILE, nullptr, openDevice, closeDevice, nullptr,
-                         writeDevice, nullptr, nullptr);
-    _papplDeviceAddNetworkSchemes();
-    _papplDeviceAddUSBScheme();
+void addFileScheme(const char* scheme) {
+    papplDeviceAddScheme(scheme, PAPPL_DEVTYPE_FILE, nullptr, openDevice, closeDevice, nullptr, writeDevice,
+                         nullptr, nullptr);
 }
 
 }  // namespace corvane

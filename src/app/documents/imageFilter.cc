@@ -6,6 +6,7 @@
 #include <variant>
 
 #include "app/documents/imageDecode.h"
+#include "app/driver/corvaneDriver.h"
 
 namespace corvane {
 namespace {
@@ -55,10 +56,6 @@ bool printImage(pappl_job_t* job, pappl_device_t* device, imageResult (*decode)(
 bool printJpeg(pappl_job_t* job, pappl_device_t* device, void*) { return printImage(job, device, decodeJpeg); }
 
 bool printPng(pappl_job_t* job, pappl_device_t* device, void*) { return printImage(job, device, decodePng); }
-
-bool printRaw(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t*) {
-    return refuse(job, "The document's format is not known.", PAPPL_JREASON_DOCUMENT_FORMAT_ERROR);
-}
 
 void addImageFilters(pappl_system_t* system) {
     papplSystemAddMIMEFilter(system, "image/jpeg", driverDocumentFormat, printJpeg, nullptr);

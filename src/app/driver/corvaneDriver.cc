@@ -7,9 +7,6 @@
 
 #include "app/driver/driverCallbacks.h"
 #include "app/driver/mediaSizes.h"
-#include "app/documents/imageFilter.h"
-#include "app/documents/pdfFilter.h"
-#include "app/printerApp.h"
 #include "app/driver/testPage.h"
 #include "app/driver/tonerOptions.h"
 
@@ -78,13 +75,21 @@ ipp_t* driverAttributes() {
     return attrs;
 }
 
+// A document in the driver's own format has no filter of its own.
+bool printRaw(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t*) {
+    const char* reason = "The document's format is not known.";
+    papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "%s", reason);
+    papplJobSetMessage(job, "%s", reason);
+    papplJobSetReasons(job, PAPPL_JREASON_DOCUMENT_FORMAT_ERROR, PAPPL_JREASON_NONE);
+    return false;
+}
+
 }  // namespace
 
 bool describeDriver(pappl_system_t*, const char* driver_name, const char*, const char*,
-                    pappl_pr_driver_data_t* data, ipp_t** driver_attrs, void* context) {
+                    pappl_pr_driver_data_t* data, ipp_t** driver_attrs, void* extension) {
     if (driver_name == nullptr || std::strcmp(driver_name, driverName) != 0) return false;
-    // The gate each job of the printer passes (printerGate.h).
-    if (context != nullptr) data->extension = &static_cast<printerApp*>(context)->gates;
+    data->extension = extension;
 
     data->rstartjob_cb = startJob;
     data->rstartpage_cb = startPage;
@@ -150,8 +155,7 @@ const char* driverForDevice(const char*, const char*, const char* device_id, voi
     return std::strstr(device_id, "MFG:Corvane;") != nullptr ? driverName : nullptr;
 }
 
-void printerCreated(pappl_printer_t* printer, void* context) {
-    // The printer does not report its toner level over a socket: unknown.
+void reportSupplies(pappl_printer_t* printer) {
     pappl_supply_t toner{};
     toner.color = PAPPL_SUPPLY_COLOR_BLACK;
     papplCopyString(toner.description, "Toner", sizeof toner.description);
@@ -159,10 +163,6 @@ void printerCreated(pappl_printer_t* printer, void* context) {
     toner.level = -1;
     toner.type = PAPPL_SUPPLY_TYPE_TONER_CARTRIDGE;
     papplPrinterSetSupplies(printer, 1, &toner);
-    // The printer's first PDF job, with the printer's defaults, finds its
-    // renderers started.
-    auto& app = *static_cast<printerApp*>(context);
-    if (app.renderers) prepareRenderers(printer, *app.renderers);
 }
 
 }  // namespace corvane

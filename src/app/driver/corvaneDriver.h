@@ -10,18 +10,25 @@ inline constexpr const char* driverName = "corvane";
 inline constexpr const char* driverDescription = "Corvane PCL Laser";
 inline constexpr const char* driverDeviceId = "MFG:Corvane;MDL:PCL Laser;CMD:PJL,PCL;";
 
+// The document format the driver claims as its own, so that PAPPL looks up
+// the app's filters to it before its own (its lookup tries the driver's
+// format first). It is already in document-format-supported; such a
+// document is never printed raw.
+inline constexpr const char* driverDocumentFormat = "application/octet-stream";
+
 // PAPPL's driver callback: fills the driver data and the extra printer
-// attributes for "corvane"; false for any other driver name.
+// attributes for "corvane"; false for any other driver name. The driver
+// data's extension is `extension`, for the printer's jobs (jobGuard).
 bool describeDriver(pappl_system_t* system, const char* driver_name, const char* device_uri,
                     const char* device_id, pappl_pr_driver_data_t* data, ipp_t** driver_attrs,
-                    void* context);
+                    void* extension);
 
 // PAPPL's auto-add callback: "corvane" for a Corvane printer's device ID.
 const char* driverForDevice(const char* device_info, const char* device_uri, const char* device_id,
                             void* context);
 
-// PAPPL's printer-creation callback: reports the toner supply and starts
-// the renderers of a first PDF job.
-void printerCreated(pappl_printer_t* printer, void* context);
+// A new printer's supplies: its toner, whose level the printer does not
+// report over a socket.
+void reportSupplies(pappl_printer_t* printer);
 
 }  // namespace corvane

@@ -7,18 +7,18 @@
 #include "app/driver/deviceSink.h"
 #include "app/driver/pageCopies.h"
 #include "app/driver/papplJobSettings.h"
-#include "app/pappl131/printerGate.h"
 #include "app/driver/rasterJob.h"
-#include "app/pappl131/requestRaster.h"
+#include "app/pappl131/papplRepairs.h"
 
 namespace corvane {
 namespace {
 
-// What a job keeps from its start to its end: the encoder's state over the
-// device the job writes to (its own one on a file:// printer: see
-// printerGates).
+// What a job keeps from its start to its end: its guard, and the encoder's
+// state over the device the job writes to (the guard's).
 struct jobState {
-    jobState(ticketRef ticket, pappl_device_t* device) : sink(device), raster(std::move(ticket), sink) {}
+    jobState(std::unique_ptr<jobGuard> admitted, ticketRef ticket)
+        : guard(std::move(admitted)), sink(guard->device()), raster(std::move(ticket), sink) {}
+    std::unique_ptr<jobGuard> guard;  // first, so that it goes last: after the job's last byte
     deviceSink sink;
     rasterJob raster;
 };
@@ -51,11 +51,10 @@ bool reachable(pappl_job_t* job, const jobState& state) {
 }  // namespace
 
 bool startJob(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* device) {
-    printerGates* gates = printerGates::of(job);
-    pappl_device_t* output = gates ? gates->enter(job, device) : device;
-    if (output == nullptr) return false;
+    auto guard = std::make_unique<jobGuard>(job, device);
+    if (guard->device() == nullptr) return false;
     const ippJobSettings settings = settingsOfJob(job, *options);
-    auto state = std::make_unique<jobState>(jobTicket(settings), output);
+    auto state = std::make_unique<jobState>(std::move(guard), jobTicket(settings));
     if (settings.copies > 1 && settings.collated)
         state->raster.repeatPages(std::make_unique<pageSpool>(spoolFolder(job)), settings.copies - 1);
     papplJobSetData(job, state.release());
@@ -90,13 +89,13 @@ bool endPage(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t*, unsigned) {
 }
 
 bool endJob(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t*) {
-    const gateExit exit(job);  // after the job's last byte
     const std::unique_ptr<jobState> state(stateOf(job));
     papplJobSetData(job, nullptr);
     if (!state) return false;
     // PAPPL ends a streamed raster at the first page header it cannot read
     // and calls the job printed; data left after it means pages were lost.
-    const bool pagesLost = requestRasterLeftUnread() && !papplJobIsCanceled(job) && papplJobGetMessage(job) == nullptr;
+    const bool pagesLost =
+        state->guard->documentCutShort() && !papplJobIsCanceled(job) && papplJobGetMessage(job) == nullptr;
     const auto copiesProblem = state->raster.end([&] {
         return !pagesLost && !papplJobIsCanceled(job) && !state->sink.failed();
     });

@@ -1,8 +1,11 @@
 #include "app/pappl131/jobRuns.h"
 
+#include <algorithm>
+#include <csignal>
 #include <cstring>
+#include <string>
 
-#include "app/documents/rasterStartCheck.h"
+#include "app/pappl131/rasterStartCheck.h"
 #include "app/pappl131/requestRaster.h"
 
 namespace corvane {
@@ -11,6 +14,13 @@ namespace {
 // Enough to recognise a late second start: PAPPL starts it within moments.
 constexpr std::size_t rememberedEnds = 64;
 
+// PAPPL announces the printer's new state right after a job's end.
+constexpr auto inspectionWindow = std::chrono::seconds(1);
+
+constexpr int wakeSignal = SIGUSR1;
+
+void ignoreWake(int) {}
+
 bool isStreamedRaster(pappl_job_t* job) {
     const char* format = papplJobGetFormat(job);
     return format != nullptr && (!std::strcmp(format, "image/pwg-raster") || !std::strcmp(format, "image/urf"));
@@ -18,66 +28,101 @@ bool isStreamedRaster(pappl_job_t* job) {
 
 }  // namespace
 
-jobRuns::jobKey jobRuns::keyOf(pappl_job_t* job) {
-    return {papplPrinterGetID(papplJobGetPrinter(job)), papplJobGetID(job)};
+jobRuns::jobRuns() {
+    // No SA_RESTART: the signal cuts the sleep short.
+    struct sigaction wake {};
+    wake.sa_handler = ignoreWake;
+    sigemptyset(&wake.sa_mask);
+    sigaction(wakeSignal, &wake, nullptr);
 }
 
-// PAPPL holds the job's lock while it announces the job's start and end,
-// and only the printer's in the printer event that follows the end, so a
-// message is set there. Only accessors without locks are used on the job.
 void jobRuns::observe(pappl_job_t* job, pappl_event_t event) {
     const pthread_t self = pthread_self();
     std::unique_lock lock(mutex);
-    if (job == nullptr) {
-        const auto waiting = waitingMessages.find(self);
-        if (waiting == waitingMessages.end()) return;
-        const auto [endedJob, message] = std::move(waiting->second);
-        waitingMessages.erase(waiting);
-        // Events of other threads take the job's lock before this mutex.
-        lock.unlock();
-        papplJobSetMessage(endedJob, "%s", message.c_str());
-        return;
-    }
-    const jobKey key = keyOf(job);
-    const ipp_jstate_t state = papplJobGetState(job);
-    if ((event & PAPPL_EVENT_JOB_STATE_CHANGED) && state == IPP_JSTATE_PROCESSING) {
-        if (ended.contains(key)) lateStarts.insert({key, self});
-        return;
-    }
-    if (!(event & PAPPL_EVENT_JOB_COMPLETED)) return;
-    const bool firstEnd = !ended.contains(key);
-    if (firstEnd) {
-        endOrder.push_back(key);
-        if (endOrder.size() > rememberedEnds) {
-            ended.erase(endOrder.front());
-            endOrder.pop_front();
+    if (const auto candidate = uninspected.find(self); candidate != uninspected.end()) {
+        const endingRun end = candidate->second;
+        uninspected.erase(candidate);
+        // A run's end is followed at once by the printer's new state; a
+        // cancel's announcement from a client's thread is not.
+        if (job == nullptr && std::chrono::steady_clock::now() - end.at < inspectionWindow) {
+            runEnded(end.job);
+            lock.unlock();
+            inspect(end.job);
+            return;
         }
     }
-    ended[key] = state;
-    if (firstEnd && state == IPP_JSTATE_ABORTED && papplJobGetMessage(job) == nullptr && isStreamedRaster(job))
-        explainAbort(job);
+    if (job == nullptr) return;
+    if (event & PAPPL_EVENT_JOB_STATE_CHANGED) {
+        // A change announced after the job's end can only be a late run's start.
+        if (endings.contains(job)) lateStarts.insert({job, self});
+        announcers[job].push_back(self);
+    } else if (event & PAPPL_EVENT_JOB_COMPLETED) {
+        const auto found = announcers.find(job);
+        if (found != announcers.end() && std::ranges::any_of(found->second, [&](pthread_t announcer) {
+                return pthread_equal(announcer, self);
+            }))
+            uninspected[self] = {job, std::chrono::steady_clock::now()};
+    }
 }
 
-void jobRuns::explainAbort(pappl_job_t* job) {
+void jobRuns::runEnded(pappl_job_t* job) {
+    announcers.erase(job);
+    if (endings.contains(job)) return;
+    endings.emplace(job, std::nullopt);
+    endOrder.push_back(job);
+    if (endOrder.size() > rememberedEnds) {
+        endings.erase(endOrder.front());
+        endOrder.pop_front();
+    }
+}
+
+// PAPPL holds only the printer's lock here, so the job's accessors work.
+void jobRuns::inspect(pappl_job_t* job) {
+    const ipp_jstate_t state = papplJobGetState(job);
+    bool firstLook = false;
+    {
+        const std::lock_guard lock(mutex);
+        const auto found = endings.find(job);
+        if (found != endings.end() && !found->second) {
+            found->second = state;
+            firstLook = true;
+        }
+    }
+    if (!firstLook || state != IPP_JSTATE_ABORTED || papplJobGetMessage(job) != nullptr || !isStreamedRaster(job))
+        return;
     std::string reason = rasterStartProblem(requestRasterStart());
     if (reason.empty()) reason = "The raster document could not be read.";
     papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "%s", reason.c_str());
-    waitingMessages[pthread_self()] = {job, std::move(reason)};
+    papplJobSetMessage(job, "%s", reason.c_str());
 }
 
 bool jobRuns::secondRun(pappl_job_t* job, pappl_device_t*, void* context) {
     auto& runs = *static_cast<jobRuns*>(context);
     std::unique_lock lock(runs.mutex);
-    const auto late = runs.lateStarts.find({keyOf(job), pthread_self()});
-    if (late == runs.lateStarts.end()) {
+    if (runs.lateStarts.erase({job, pthread_self()}) == 0) {
         lock.unlock();
         papplLogJob(job, PAPPL_LOGLEVEL_DEBUG, "Second run of a streamed job; the client's run prints it.");
-        if (runs.threadEnds) runs.threadEnds(job);
+        runs.threadEnds(job);
         pthread_exit(nullptr);
     }
-    runs.lateStarts.erase(late);
-    const auto outcome = runs.ended.find(keyOf(job));
-    return outcome != runs.ended.end() && outcome->second == IPP_JSTATE_COMPLETED;
+    const auto outcome = runs.endings.find(job);
+    return outcome != runs.endings.end() && outcome->second == IPP_JSTATE_COMPLETED;
+}
+
+void jobRuns::threadEnds(pappl_job_t* job) {
+    const std::lock_guard lock(mutex);
+    const auto found = announcers.find(job);
+    if (found == announcers.end()) return;
+    std::erase_if(found->second, [](pthread_t announcer) { return pthread_equal(announcer, pthread_self()); });
+    if (found->second.empty()) announcers.erase(found);
+}
+
+// The latest announcer is alive while it is listed: a run leaves the list,
+// under the same lock, before its thread ends.
+void jobRuns::wake(pappl_job_t* job) {
+    const std::lock_guard lock(mutex);
+    if (const auto found = announcers.find(job); found != announcers.end())
+        pthread_kill(found->second.back(), wakeSignal);
 }
 
 }  // namespace corvane

@@ -1,21 +1,42 @@
-// What PAPPL's job events tell about each job's runs. PAPPL 1.3.1 processes
-// a streamed PWG or Apple raster job on the client's own thread, but a job
-// that ends meanwhile may start the queued-job check, which starts the same
-// job once more on a thread of its own; that run finds no way to print
-// raster and would abort the job under the client's run. Its start is
-// known from the order of the events: before or after the job's end.
-// The events also give a streamed raster job that PAPPL aborts before the
-// driver runs a state message saying why.
+// What PAPPL's job events tell about each run of a job, for three repairs.
+//
+// 1. A streamed job started twice. PAPPL processes a PWG or Apple raster
+//    job on the client's own thread, but a job that ends meanwhile may start
+//    the queued-job check, which starts the same job once more on a thread
+//    of its own. That run finds no way to print raster and would abort the
+//    job under the client's run. It reaches the raster filter registered
+//    here, which ends its thread; a run started after the job's end returns
+//    the first run's outcome instead, since PAPPL must then finish the job
+//    again to free the printer. Shown by tests/app/load.sh and
+//    tests/app/queue-race.sh.
+// 2. A job canceled while PAPPL waits for its device. PAPPL sleeps 5 s
+//    between attempts to open the device and sees the cancel only then;
+//    wake() interrupts that sleep with a signal to the job's thread.
+//    Shown by tests/app/device.sh ("the cancel took 4 s").
+// 3. A streamed raster job that PAPPL aborts on its first page header
+//    before any driver code runs gets PAPPL's generic "Job aborted."; it
+//    gets a message saying what was wrong with the document instead.
+//    Shown by tests/app/hostile.sh (garbage.pwg, badrow.pwg).
+// PAPPL 1.3.1 and 1.4.11 both have all three.
+//
+// PAPPL announces a job's start and end holding the job's and the printer's
+// locks, and 1.4 takes the job's lock in every job accessor, so while it
+// announces them nothing here calls PAPPL. Jobs are known by their address
+// (PAPPL frees a job only once it is more than a minute old and beyond its
+// 100 jobs of history, so the latest ended jobs keep theirs), and an ended
+// job is looked at in the printer event that its run announces right after
+// the end, when only the printer is locked.
 #pragma once
 
+#include <chrono>
 #include <deque>
-#include <functional>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <pthread.h>
 #include <set>
-#include <string>
 #include <utility>
+#include <vector>
 
 #include <pappl/pappl.h>
 
@@ -23,33 +44,47 @@ namespace corvane {
 
 class jobRuns {
 public:
-    // threadEnds: told before a second run's thread ends.
-    explicit jobRuns(std::function<void(pappl_job_t*)> threadEnds) : threadEnds(std::move(threadEnds)) {}
+    // Installs the signal that wakes a job's thread (handled by doing
+    // nothing, so that it only cuts the thread's sleep short).
+    jobRuns();
     jobRuns(const jobRuns&) = delete;
     jobRuns& operator=(const jobRuns&) = delete;
 
-    // Every PAPPL event, from the thread that caused it.
+    // Every PAPPL event, from the thread that announces it.
     void observe(pappl_job_t* job, pappl_event_t event);
 
-    // PAPPL's MIME filter for raster jobs, which only such a second run of
-    // a streamed job reaches: it ends the thread while the client's run
+    // PAPPL's MIME filter for raster jobs, which only a second run of a
+    // streamed job reaches: it ends the thread while the client's run
     // prints (PAPPL holds no lock of its own here); a run started after the
-    // job's end returns the first run's outcome, since PAPPL must then
-    // finish the job again to free the printer.
+    // job's end returns the first run's outcome.
     static bool secondRun(pappl_job_t* job, pappl_device_t*, void* runs);
 
-private:
-    using jobKey = std::pair<int, int>;  // printer and job ID
-    static jobKey keyOf(pappl_job_t* job);
-    void explainAbort(pappl_job_t* job);
+    // The calling thread, which ran the job, ends without PAPPL's end of job.
+    void threadEnds(pappl_job_t* job);
 
-    std::function<void(pappl_job_t*)> threadEnds;
+    // Interrupts the sleep of the thread running the job: the latest to
+    // announce a change of a job that is processing is the run's own.
+    void wake(pappl_job_t* job);
+
+private:
+    void runEnded(pappl_job_t* job);
+    void inspect(pappl_job_t* job);
+
     std::mutex mutex;
-    std::map<jobKey, ipp_jstate_t> ended;  // the latest ended jobs
-    std::deque<jobKey> endOrder;
-    std::set<std::pair<jobKey, pthread_t>> lateStarts;
-    // Messages waiting for the job's lock to be released, by thread.
-    std::map<pthread_t, std::pair<pappl_job_t*, std::string>> waitingMessages;
+    // The threads that announced each job's state changes, latest last: the
+    // submitting client's, then each run's, until a run ends.
+    std::map<pappl_job_t*, std::vector<pthread_t>> announcers;
+    // The latest ended jobs and their outcome, known once inspected.
+    std::map<pappl_job_t*, std::optional<ipp_jstate_t>> endings;
+    std::deque<pappl_job_t*> endOrder;
+    std::set<std::pair<pappl_job_t*, pthread_t>> lateStarts;
+    // The job whose end a thread just announced: a run's end when the
+    // thread's next event, within a moment, is the printer's new state.
+    struct endingRun {
+        pappl_job_t* job;
+        std::chrono::steady_clock::time_point at;
+    };
+    std::map<pthread_t, endingRun> uninspected;
 };
 
 }  // namespace corvane

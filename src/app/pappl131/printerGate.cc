@@ -25,12 +25,6 @@ bool hasEnded(pappl_job_t* job) { return papplJobGetState(job) >= IPP_JSTATE_CAN
 
 }  // namespace
 
-printerGates* printerGates::of(pappl_job_t* job) {
-    pappl_pr_driver_data_t data{};
-    papplPrinterGetDriverData(papplJobGetPrinter(job), &data);
-    return static_cast<printerGates*>(data.extension);
-}
-
 pappl_device_t* printerGates::enter(pappl_job_t* job, pappl_device_t* papplDevice) {
     pappl_printer_t* printer = papplJobGetPrinter(job);
     const int jobId = papplJobGetID(job);

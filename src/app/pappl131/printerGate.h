@@ -1,11 +1,14 @@
-// One job at a time on each printer. PAPPL 1.3.1 marks a job as printing
-// only once its thread runs, so a job that ends while another arrives, or a
+// One job at a time on each printer. PAPPL marks a job as printing only
+// once its thread runs, so a job that ends while another arrives, or a
 // cancel while jobs wait, can start a second job on the same printer, or
 // the same job twice. The driver passes every job through its printer's
-// gate at the job's start and out at its end: a second job waits, the same
-// job's second run leaves without printing, and a job on a file:// device
-// writes to a device of its own (PAPPL closes its shared one after each
-// job, under any job that started on it meanwhile).
+// gate at the job's start and out at its end (jobGuard): a second job
+// waits, the same job's second run leaves without printing, and a job on a
+// file:// device writes to a device of its own (PAPPL closes its shared one
+// after each job, under any job that started on it meanwhile).
+// Shown by tests/app/queue-race.sh and tests/app/load.sh (a job's file
+// missing or cut short, "Unable to write raster line"). PAPPL 1.3.1 and
+// 1.4.11 both have it.
 #pragma once
 
 #include <chrono>
@@ -39,9 +42,6 @@ public:
     // device and lets the next job in. Does nothing for a job not holding.
     void leave(pappl_job_t* job);
 
-    // The gates a printer's job passes: the driver data's extension.
-    static printerGates* of(pappl_job_t* job);
-
     // Told before a second run's thread ends.
     std::function<void(pappl_job_t*)> threadEnds;
 
@@ -71,21 +71,6 @@ private:
     std::mutex mutex;
     std::condition_variable left;
     std::map<int, gate> gates;  // by printer ID
-};
-
-// Leaves the job's gate when it goes out of scope (the driver's end-job
-// callback, on every way out, after the job's last byte).
-class gateExit {
-public:
-    explicit gateExit(pappl_job_t* job) : job(job) {}
-    ~gateExit() {
-        if (printerGates* gates = printerGates::of(job)) gates->leave(job);
-    }
-    gateExit(const gateExit&) = delete;
-    gateExit& operator=(const gateExit&) = delete;
-
-private:
-    pappl_job_t* job;
 };
 
 }  // namespace corvane

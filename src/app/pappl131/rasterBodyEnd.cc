@@ -1,13 +1,18 @@
-// PAPPL 1.3.1 reads a streamed raster job straight from the request with
-// cupsRasterOpenIO(httpRead2, http). When the raster stops inside a page it
-// keeps reading the missing rows; once the request's chunked body is over
-// (the connection is then in HTTP_STATE_POST_SEND) each such read waits for
-// another chunk header until libcups gives up after 60 seconds, so a
-// truncated job held the printer for a minute. This definition comes before
+// A streamed raster job cut short. PAPPL reads a PWG or Apple raster job
+// straight from the request with cupsRasterOpenIO(httpRead2, http). When
+// the raster stops inside a page it keeps reading the missing rows; once the
+// request's chunked body is over (the connection is then in
+// HTTP_STATE_POST_SEND) each such read waits for another chunk header until
+// libcups gives up after 60 seconds, so a truncated job held the printer for
+// a minute (and was then called completed). This definition comes before
 // libcups' for PAPPL (the program's own symbol wins): it opens such streams
 // with a reader that says "no more data" once the body is over, and hands
-// every other stream to libcups unchanged. It also keeps the stream's
-// first bytes, so that a job PAPPL aborts on them gets a reason.
+// every other stream to libcups unchanged. It also keeps the stream's first
+// bytes and whether the reader stopped before the body's end, so that a job
+// PAPPL aborts on its first page header, or ends early at a later one, gets
+// a reason (jobRuns.h, jobGuard::documentCutShort).
+// Shown by tests/app/hostile.sh (truncated.pwg, garbage.pwg, badrow.pwg,
+// junkheader.pwg). PAPPL 1.3.1 and 1.4.11 both have it.
 #include <algorithm>
 #include <dlfcn.h>
 

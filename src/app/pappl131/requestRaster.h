@@ -1,7 +1,7 @@
-// The streamed raster request a thread reads: PAPPL 1.3.1 reads a PWG or
-// Apple raster job straight from the client's request, on the client's
-// thread, and the program's own cupsRasterOpenIO (rasterBodyEnd.cc) routes
-// those reads through here.
+// The streamed raster request a thread reads: PAPPL reads a PWG or Apple
+// raster job straight from the client's request, on the client's thread,
+// and the program's own cupsRasterOpenIO (rasterBodyEnd.cc) routes those
+// reads through here.
 #pragma once
 
 #include <array>
@@ -10,7 +10,7 @@
 
 #include <cups/cups.h>
 
-#include "app/documents/rasterStartCheck.h"
+#include "app/pappl131/rasterStartCheck.h"
 
 namespace corvane {
 

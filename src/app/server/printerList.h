@@ -1,4 +1,5 @@
-// Walking a system's printers without PAPPL 1.3.1's lock-order trap: PAPPL
+// Walking a system's printers without PAPPL's lock-order trap (seen on
+// 1.3.1; 1.4.11 takes the locks in the same order): PAPPL
 // holds the system's lock while it calls a printer iterator back, but when
 // it refuses a streamed job as busy it holds the printer's lock and then
 // takes the system's. Anything that takes a printer's lock inside the

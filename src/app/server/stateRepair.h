@@ -1,10 +1,10 @@
-// Repairs PAPPL's saved state before it is loaded after a crash. PAPPL 1.3.1
-// brings a job that was printing back as "processing" with no thread behind
-// it (it can neither print nor be cancelled, and it holds up shutdown), and
-// reads each queued job's saved attributes on top of the ones it makes
-// itself, so job-id, job-uri and job-uuid appear twice. It also saves a
-// job's name as sent: a line break in it splits the job's line, and what
-// follows would be read as lines of the state.
+// Repairs PAPPL's saved state before it is loaded after a crash. PAPPL (1.3.1
+// and 1.4.11) brings a job that was printing back as "processing" with no
+// thread behind it (it can neither print nor be cancelled, and it holds up
+// shutdown), and PAPPL 1.3.1 reads each queued job's saved attributes on top
+// of the ones it makes itself, so job-id, job-uri and job-uuid appear twice.
+// It also saves a job's name as sent: a line break in it splits the job's
+// line, and what follows would be read as lines of the state.
 #pragma once
 
 #include <ctime>

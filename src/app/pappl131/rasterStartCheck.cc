@@ -1,4 +1,4 @@
-#include "app/documents/rasterStartCheck.h"
+#include "app/pappl131/rasterStartCheck.h"
 
 #include <cstdint>
 #include <string_view>

@@ -1,8 +1,8 @@
 // Why a streamed PWG raster document cannot be printed, told from its first
-// bytes. PAPPL 1.3.1 reads such a stream itself and ends the job with its
-// generic "Job aborted." when the stream or its first page header is
-// unusable, before any of the driver's code runs; the app keeps the
-// stream's first bytes and says what was wrong instead.
+// bytes. PAPPL (1.3.1 and 1.4.11 alike) reads such a stream itself and ends
+// the job with its generic "Job aborted." when the stream or its first page
+// header is unusable, before any of the driver's code runs; the app keeps
+// the stream's first bytes and says what was wrong instead.
 #pragma once
 
 #include <cstddef>
