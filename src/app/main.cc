@@ -29,6 +29,7 @@ bool runsServer(int argc, char* argv[]) {
 int main(int argc, char* argv[]) {
     corvane::printerApp app{};
     app.drivers[0] = {corvane::driverName, corvane::driverDescription, corvane::driverDeviceId, nullptr};
+    app.drivers[1] = {corvane::onewayDriverName, corvane::onewayDriverDescription, nullptr, nullptr};
     app.listens = runsServer(argc, argv);
     // PAPPL 1.3.1's web pages need a footer (a null one crashes them).
     const char* footer = "Corvane printer application " CORVANE_VERSION;

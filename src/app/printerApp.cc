@@ -132,6 +132,8 @@ pappl_system_t* createSystem(int num_options, cups_option_t* options, void* cont
     if (app.listens) {
         app.keeper = std::make_unique<serverKeeper>(system, spoolDirectory);
         app.monitor = std::make_unique<deviceMonitor>(system);
+        app.status = std::make_unique<statusWatch>(system);
+        app.context.status = app.status.get();
         const auto threadEnds = [monitor = app.monitor.get()](pappl_job_t* job) { monitor->threadEnds(job); };
         app.gates.threadEnds = threadEnds;
         app.runs = std::make_unique<jobRuns>(threadEnds);

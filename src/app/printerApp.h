@@ -9,6 +9,8 @@
 
 #include "app/server/accessPolicy.h"
 #include "app/devices/deviceMonitor.h"
+#include "app/devices/statusWatch.h"
+#include "app/driver/driverContext.h"
 #include "app/pappl131/jobRuns.h"
 #include "app/pappl131/printerGate.h"
 #include "app/documents/rendererPool.h"
@@ -17,7 +19,7 @@
 namespace corvane {
 
 struct printerApp {
-    std::array<pappl_pr_driver_t, 1> drivers;
+    std::array<pappl_pr_driver_t, 2> drivers;
     // True for the "server" subcommand; other subcommands only build a
     // system to list drivers and must not take the server's port.
     bool listens = false;
@@ -25,8 +27,12 @@ struct printerApp {
     std::unique_ptr<serverKeeper> keeper;
     std::unique_ptr<deviceMonitor> monitor;
     std::unique_ptr<jobRuns> runs;
-    // One job at a time on each printer (the driver data's extension).
+    // One job at a time on each printer.
     printerGates gates;
+    // The printers' status, from what they say (server only).
+    std::unique_ptr<statusWatch> status;
+    // What the driver's callbacks reach (the driver data's extension).
+    driverContext context{&gates, nullptr};
     // PDF renderers started ahead of the next job (server only).
     std::unique_ptr<rendererPool> renderers;
 };

@@ -13,6 +13,7 @@
 
 #include <pappl/pappl.h>
 
+#include "app/devices/socketDevice.h"
 #include "app/devices/uniqueFile.h"
 
 // PAPPL's own scheme registrations: exported by libpappl1 (listed in its
@@ -129,6 +130,7 @@ ssize_t writeDevice(pappl_device_t* device, const void* buffer, size_t bytes) {
 void addDeviceSchemes() {
     papplDeviceAddScheme("file", PAPPL_DEVTYPE_FILE, nullptr, openDevice, closeDevice, nullptr,
                          writeDevice, nullptr, nullptr);
+    addSocketScheme();
     _papplDeviceAddNetworkSchemes();
     _papplDeviceAddUSBScheme();
 }

@@ -10,7 +10,8 @@
 
 namespace corvane {
 
-// Registers the scheme, then PAPPL's network and USB schemes. Must run
+// Registers the scheme and the app's socket scheme, then PAPPL's other
+// network schemes and its USB scheme. Must run
 // before anything opens or lists a device: PAPPL adds its own schemes only
 // while none is registered, and the first registration of a scheme wins.
 void addDeviceSchemes();

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "app/driver/driverCallbacks.h"
+#include "app/driver/statusCallbacks.h"
 #include "app/documents/imageFilter.h"
 #include "app/documents/pdfFilter.h"
 #include "app/printerApp.h"
@@ -94,9 +95,11 @@ ipp_t* driverAttributes() {
 
 bool describeDriver(pappl_system_t*, const char* driver_name, const char*, const char*,
                     pappl_pr_driver_data_t* data, ipp_t** driver_attrs, void* context) {
-    if (driver_name == nullptr || std::strcmp(driver_name, driverName) != 0) return false;
-    // The gate each job of the printer passes (printerGate.h).
-    if (context != nullptr) data->extension = &static_cast<printerApp*>(context)->gates;
+    if (driver_name == nullptr) return false;
+    const bool readsBack = std::strcmp(driver_name, driverName) == 0;
+    if (!readsBack && std::strcmp(driver_name, onewayDriverName) != 0) return false;
+    // The server's services the driver's callbacks use.
+    if (context != nullptr) data->extension = &static_cast<printerApp*>(context)->context;
 
     data->rstartjob_cb = startJob;
     data->rstartpage_cb = startPage;
@@ -106,6 +109,12 @@ bool describeDriver(pappl_system_t*, const char* driver_name, const char*, const
     data->testpage_cb = writeTestPage;
     data->printfile_cb = printRaw;
     data->format = driverDocumentFormat;
+    if (readsBack) {
+        data->status_cb = refreshStatus;
+        data->identify_cb = identifyPrinter;
+        data->identify_supported = PAPPL_IDENTIFY_ACTIONS_DISPLAY;
+        data->identify_default = PAPPL_IDENTIFY_ACTIONS_DISPLAY;
+    }
 
     papplCopyString(data->make_and_model, driverDescription, sizeof data->make_and_model);
     data->ppm = 20;
@@ -163,14 +172,6 @@ const char* driverForDevice(const char*, const char*, const char* device_id, voi
 }
 
 void printerCreated(pappl_printer_t* printer, void* context) {
-    // The printer does not report its toner level over a socket: unknown.
-    pappl_supply_t toner{};
-    toner.color = PAPPL_SUPPLY_COLOR_BLACK;
-    papplCopyString(toner.description, "Toner", sizeof toner.description);
-    toner.is_consumed = true;
-    toner.level = -1;
-    toner.type = PAPPL_SUPPLY_TYPE_TONER_CARTRIDGE;
-    papplPrinterSetSupplies(printer, 1, &toner);
     // The printer's first PDF job, with the printer's defaults, finds its
     // renderers started.
     auto& app = *static_cast<printerApp*>(context);

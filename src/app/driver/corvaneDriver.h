@@ -8,10 +8,15 @@ namespace corvane {
 
 inline constexpr const char* driverName = "corvane";
 inline constexpr const char* driverDescription = "Corvane PCL Laser";
+// The same printer without the app's own PJL: no status readback, no panel
+// messages; the stream is the filter's alone (for a printer whose PJL
+// misbehaves, or a one-way connection that should not wait for replies).
+inline constexpr const char* onewayDriverName = "corvane-oneway";
+inline constexpr const char* onewayDriverDescription = "Corvane PCL Laser, one-way (no status readback)";
 inline constexpr const char* driverDeviceId = "MFG:Corvane;MDL:PCL Laser;CMD:PJL,PCL;";
 
 // PAPPL's driver callback: fills the driver data and the extra printer
-// attributes for "corvane"; false for any other driver name.
+// attributes for "corvane" and "corvane-oneway"; false for any other name.
 bool describeDriver(pappl_system_t* system, const char* driver_name, const char* device_uri,
                     const char* device_id, pappl_pr_driver_data_t* data, ipp_t** driver_attrs,
                     void* context);
@@ -20,8 +25,8 @@ bool describeDriver(pappl_system_t* system, const char* driver_name, const char*
 const char* driverForDevice(const char* device_info, const char* device_uri, const char* device_id,
                             void* context);
 
-// PAPPL's printer-creation callback: reports the toner supply and starts
-// the renderers of a first PDF job.
+// PAPPL's printer-creation callback: starts the renderers of a first PDF
+// job. (Supplies are the printer's own, read over SNMP, or none.)
 void printerCreated(pappl_printer_t* printer, void* context);
 
 }  // namespace corvane

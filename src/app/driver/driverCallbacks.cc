@@ -5,6 +5,7 @@
 #include <string>
 
 #include "app/driver/deviceSink.h"
+#include "app/driver/jobReadback.h"
 #include "app/driver/papplJobSettings.h"
 #include "app/pappl131/printerGate.h"
 #include "app/driver/rasterJob.h"
@@ -20,6 +21,7 @@ struct jobState {
     jobState(ticketRef ticket, pappl_device_t* device) : sink(device), raster(std::move(ticket), sink) {}
     deviceSink sink;
     rasterJob raster;
+    std::unique_ptr<jobReadback> readback;  // a printer that talks back
 };
 
 jobState* stateOf(pappl_job_t* job) { return static_cast<jobState*>(papplJobGetData(job)); }
@@ -45,6 +47,8 @@ bool startJob(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* dev
     pappl_device_t* output = gates ? gates->enter(job, device) : device;
     if (output == nullptr) return false;
     auto state = std::make_unique<jobState>(jobTicket(settingsOfJob(job, *options)), output);
+    state->readback = jobReadback::start(job, output);
+    if (state->readback) state->sink.sendFirst(state->readback->opening());
     state->raster.begin();
     papplJobSetData(job, state.release());
     return true;
@@ -83,6 +87,7 @@ bool endJob(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t*) {
     papplJobSetData(job, nullptr);
     if (!state) return false;
     state->raster.end();
+    if (state->readback) state->readback->finish(state->sink);
     if (state->sink.failed()) {
         papplJobSetMessage(job, "The printer stopped taking the print stream.");
         return false;

@@ -1,5 +1,7 @@
 #include "app/pappl131/printerGate.h"
 
+#include "app/driver/driverContext.h"
+
 #include <algorithm>
 #include <pthread.h>
 #include <string>
@@ -26,9 +28,8 @@ bool hasEnded(pappl_job_t* job) { return papplJobGetState(job) >= IPP_JSTATE_CAN
 }  // namespace
 
 printerGates* printerGates::of(pappl_job_t* job) {
-    pappl_pr_driver_data_t data{};
-    papplPrinterGetDriverData(papplJobGetPrinter(job), &data);
-    return static_cast<printerGates*>(data.extension);
+    const driverContext* context = driverContextOf(papplJobGetPrinter(job));
+    return context ? context->gates : nullptr;
 }
 
 pappl_device_t* printerGates::enter(pappl_job_t* job, pappl_device_t* papplDevice) {
