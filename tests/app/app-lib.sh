@@ -34,9 +34,13 @@
 #                                             pclinspect --check
 #   pcl_check FILE                            pclinspect --check passes; its
 #                                             findings are shown when it does not
-#   sink_start FOLDER [PORT]                  a network printer stand-in
-#                                             (printersink) keeping each connection's
-#                                             bytes in FOLDER/N.pcl; sets SINK_PORT
+#   sink_start FOLDER [PORT] [OPTIONS...]     a PJL network printer stand-in
+#                                             (printersink) keeping each print
+#                                             connection's bytes in FOLDER/N.pcl;
+#                                             sets SINK_PORT and SINK_CONTROL
+#   sink_say COMMAND                          a control command to it (jam-at 3,
+#                                             door-open, ready, state, ...); prints
+#                                             its answer
 #   sink_stop                                 stops it
 #   ipp_request NAME OPERATION LINES          a small ipptool request file
 #   app_check_private_files                   state, spool, log and output files
@@ -207,8 +211,17 @@ sink_start() {
   mkdir -p "$1"
   "${PCLINSPECT%/*}/printersink" "$@" >"$APP_DIR/sink.port" &
   SINK_PID=$!
-  wait_for 5 test -s "$APP_DIR/sink.port" || { echo "printersink did not start" >&2; return 1; }
-  SINK_PORT=$(cat "$APP_DIR/sink.port")
+  wait_for 5 sink_listening || { echo "printersink did not start" >&2; return 1; }
+  SINK_PORT=$(sed -n 1p "$APP_DIR/sink.port") SINK_CONTROL=$(sed -n 2p "$APP_DIR/sink.port")
+}
+
+sink_listening() { [ -n "$(sed -n 2p "$APP_DIR/sink.port" 2>/dev/null)" ]; }
+
+sink_say() {
+  local answer
+  exec 7<>"/dev/tcp/127.0.0.1/$SINK_CONTROL" && echo "$*" >&7 && read -r -t 5 answer <&7
+  exec 7<&-
+  echo "$answer"
 }
 
 sink_stop() {
