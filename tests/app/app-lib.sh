@@ -209,6 +209,9 @@ app_pages() { pcl_check "$1" && "$PCLINSPECT" "$1" | awk '/^pages:/ { print $2 }
 
 sink_start() {
   mkdir -p "$1"
+  # Emptied here, not only by the redirection below: that happens in the
+  # new process, which may come after the check for the ports.
+  : >"$APP_DIR/sink.port"
   "${PCLINSPECT%/*}/printersink" "$@" >"$APP_DIR/sink.port" &
   SINK_PID=$!
   wait_for 5 sink_listening || { echo "printersink did not start" >&2; return 1; }

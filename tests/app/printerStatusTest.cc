@@ -127,7 +127,7 @@ TEST(StatusCodes, CodeGroupsAsStateReasons) {
         {15001, false, "other"},        {20001, true, "none"},
         {30016, true, "other"},         {35078, true, "none"},
         {35075, true, "other"},         {40000, true, "none"},
-        {40021, false, "door-open"},    {40022, false, "media-jam"},
+        {40021, false, "cover-open"},    {40022, false, "media-jam"},
         {40038, false, "toner-low, offline"}, {40079, false, "offline"},
         {40010, false, "other"},        {41302, false, "media-empty, media-needed"},
         {42103, false, "media-jam"},    {44001, false, "media-jam"},
@@ -137,7 +137,7 @@ TEST(StatusCodes, CodeGroupsAsStateReasons) {
     for (const auto& c : cases) {
         const std::string keywords = reasonKeywords(reasonsOf({c.code, "", c.online}));
         // Order of the keywords is the bits' order; compare as sets.
-        for (const char* keyword : {"other", "door-open", "input-tray-missing", "media-empty", "media-jam",
+        for (const char* keyword : {"other", "cover-open", "input-tray-missing", "media-empty", "media-jam",
                                     "media-low", "media-needed", "offline", "toner-empty", "toner-low"})
             EXPECT_EQ(keywords.find(keyword) != std::string::npos,
                       std::string_view(c.reasons).find(keyword) != std::string_view::npos)

@@ -25,7 +25,7 @@ constexpr std::array<codeRange, 20> codeTable = {{
     {35078, 35078, reasonNone},                           // power save
     {35000, 35999, reasonOther},                          // possible operator intervention
     {40000, 40000, reasonNone},                           // sleep mode
-    {40021, 40021, reasonDoorOpen},                       // a door or cover is open
+    {40021, 40021, reasonCoverOpen},                      // a door or cover is open
     {40022, 40022, reasonMediaJam},                       // paper jam
     {40038, 40038, reasonTonerLow},                       // toner low, stopped until continued
     {40079, 40079, reasonOffline},                        // taken offline at the panel
@@ -40,7 +40,7 @@ constexpr std::array<codeRange, 20> codeTable = {{
 bool trayOpen(int code) { return code / 1000 == 12 && code % 100 == 1; }
 
 // Conditions that take a printer offline by themselves.
-constexpr stateReasons stoppingReasons = reasonOther | reasonDoorOpen | reasonInputTrayMissing |
+constexpr stateReasons stoppingReasons = reasonOther | reasonCoverOpen | reasonInputTrayMissing |
                                          reasonMediaEmpty | reasonMediaJam | reasonMediaNeeded |
                                          reasonOffline | reasonTonerEmpty;
 
@@ -64,7 +64,7 @@ stateReasons reasonsOf(const deviceStatus& status) {
 
 std::string reasonKeywords(stateReasons reasons) {
     static constexpr std::array<const char*, 10> keywords = {
-        "other",      "door-open",    "input-tray-missing", "media-empty", "media-jam",
+        "other",      "cover-open",    "input-tray-missing", "media-empty", "media-jam",
         "media-low",  "media-needed", "offline",            "toner-empty", "toner-low"};
     std::string text;
     for (std::size_t bit = 0; bit < keywords.size(); ++bit) {

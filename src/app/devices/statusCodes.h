@@ -9,11 +9,13 @@
 
 namespace corvane {
 
-// IPP printer-state-reasons keywords the codes map onto, as bits.
+// IPP printer-state-reasons keywords the codes map onto, as bits. An open
+// door is "cover-open": PAPPL (1.3.1 and 1.4.11 alike) leaves "door-open"
+// out of printer-state-reasons, and with it alone sends no reasons at all.
 enum stateReason : std::uint32_t {
     reasonNone = 0,
     reasonOther = 1u << 0,
-    reasonDoorOpen = 1u << 1,
+    reasonCoverOpen = 1u << 1,  // a door or cover
     reasonInputTrayMissing = 1u << 2,
     reasonMediaEmpty = 1u << 3,
     reasonMediaJam = 1u << 4,

@@ -37,7 +37,7 @@ std::string schemeOf(const char* uri) {
 pappl_preason_t papplReasons(stateReasons reasons) {
     static constexpr std::array<std::pair<stateReason, pappl_preason_t>, 10> map = {{
         {reasonOther, PAPPL_PREASON_OTHER},
-        {reasonDoorOpen, PAPPL_PREASON_DOOR_OPEN},
+        {reasonCoverOpen, PAPPL_PREASON_COVER_OPEN},
         {reasonInputTrayMissing, PAPPL_PREASON_INPUT_TRAY_MISSING},
         {reasonMediaEmpty, PAPPL_PREASON_MEDIA_EMPTY},
         {reasonMediaJam, PAPPL_PREASON_MEDIA_JAM},
