@@ -42,6 +42,11 @@
 #                                             door-open, ready, state, ...); prints
 #                                             its answer
 #   sink_stop                                 stops it
+#   snmp_start                                Debian's snmpd on 127.0.0.1 at a free
+#                                             port serving printer-mib.py's supply
+#                                             table; sets SNMP_PORT; fails, saying
+#                                             why, when snmpd is missing or cannot
+#                                             bind (app_stop stops it)
 #   ipp_request NAME OPERATION LINES          a small ipptool request file
 #   app_check_private_files                   state, spool, log and output files
 #                                             are the user's only; no document
@@ -117,6 +122,8 @@ app_launch() {
 app_stop() {
   local status=0
   sink_stop
+  [ -z "${SNMP_PID:-}" ] || { kill "$SNMP_PID"; wait "$SNMP_PID"; } 2>/dev/null
+  SNMP_PID=
   if [ -n "${APP_PID:-}" ]; then kill "$APP_PID"; wait "$APP_PID"; fi 2>/dev/null
   APP_PID=
   [ -z "${APP_DIR:-}" ] || ! grep -q Sanitizer "$APP_DIR/server.out" 2>/dev/null || { cat "$APP_DIR/server.out" >&2; status=1; }
@@ -230,6 +237,28 @@ sink_say() {
 sink_stop() {
   [ -z "${SINK_PID:-}" ] || { kill "$SINK_PID"; wait "$SINK_PID" || true; } 2>/dev/null
   SINK_PID=
+}
+
+snmp_start() {
+  local snmpd here tries
+  snmpd=$(command -v snmpd || echo /usr/sbin/snmpd)
+  [ -x "$snmpd" ] || { echo "snmpd is not installed (scripts/install-deps.sh)"; return 1; }
+  here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+  mkdir -p "$APP_DIR/snmp"
+  for tries in 1 2 3; do
+    SNMP_PORT=$((20000 + RANDOM % 40000))
+    printf 'agentAddress udp:127.0.0.1:%s\nrocommunity public 127.0.0.1\npass .1.3.6.1.2.1.43 %s %s/printer-mib.py\n' \
+      "$SNMP_PORT" "$(command -v python3)" "$here" >"$APP_DIR/snmp/snmpd.conf"
+    : >"$APP_DIR/snmp/snmpd.log"
+    "$snmpd" -f -C -c "$APP_DIR/snmp/snmpd.conf" -Lf "$APP_DIR/snmp/snmpd.log" -p "$APP_DIR/snmp/snmpd.pid" \
+      -M /nonexistent -m '' >/dev/null 2>&1 &
+    SNMP_PID=$!
+    wait_for 5 grep -q 'NET-SNMP version' "$APP_DIR/snmp/snmpd.log"
+    kill -0 "$SNMP_PID" 2>/dev/null && ! grep -qi 'error opening' "$APP_DIR/snmp/snmpd.log" && return 0
+    kill "$SNMP_PID" 2>/dev/null; wait "$SNMP_PID" 2>/dev/null; SNMP_PID=
+  done
+  echo "snmpd cannot bind a port on 127.0.0.1: $(head -n 3 "$APP_DIR/snmp/snmpd.log")"
+  return 1
 }
 
 app_make_documents() {

@@ -10,6 +10,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "app/devices/snmpSupplies.h"
+
 namespace corvane {
 namespace {
 
@@ -109,6 +111,12 @@ ssize_t writeDevice(pappl_device_t* device, const void* buffer, size_t bytes) {
     return connection ? connection->write(device, buffer, bytes) : -1;
 }
 
+// The Printer MIB's supplies of the printer at the other end.
+int deviceSupplies(pappl_device_t* device, int most, pappl_supply_t* supplies) {
+    const socketConnection* connection = socketConnection::of(device);
+    return connection ? readPrinterSupplies(connection->host(), connection->snmpPort(), most, supplies) : 0;
+}
+
 }  // namespace
 
 socketConnection::socketConnection(int fd, std::string host, int snmpPort)
@@ -151,7 +159,7 @@ ssize_t socketConnection::write(pappl_device_t* device, const void* buffer, size
 
 void addSocketScheme() {
     papplDeviceAddScheme2("socket", PAPPL_DEVTYPE_SOCKET, nullptr, openDevice, closeDevice, nullptr, writeDevice,
-                          nullptr, nullptr, nullptr);
+                          nullptr, deviceSupplies, nullptr);
 }
 
 }  // namespace corvane

@@ -4,7 +4,7 @@
 // reading never holds up writing and PAPPL's write buffer is only ever
 // touched by the job's thread. A write that waits for the printer gives up
 // when its owner says so (a job canceled while the printer takes no data).
-// The URI may name the printer's SNMP port: socket://HOST:9100?snmp-port=1161.
+// The URI may name the printer's SNMP port: socket://HOST:9100/?snmp-port=1161.
 #pragma once
 
 #include <atomic>
