@@ -2,13 +2,16 @@
 // however they arrive, what they mean, the status codes as IPP reasons, the
 // app's own PJL blocks, and a job's reports on one connection, read by a
 // thread while the other side writes (the socket path) or on demand (the
-// USB path), both over a socket pair.
+// USB path), both over a socket pair; and the Printer MIB's supply table
+// over SNMP as bytes (the exchange with a real agent is supplies.sh's).
 #include <gtest/gtest.h>
 
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <map>
+#include <variant>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -17,6 +20,7 @@
 
 #include "app/devices/backChannel.h"
 #include "app/devices/pjlReplies.h"
+#include "app/devices/printerMib.h"
 #include "app/devices/statusCodes.h"
 #include "app/devices/statusCommands.h"
 
@@ -282,6 +286,91 @@ TEST(BackChannelReader, ReadsOnDemandUntilTheDeviceHasNothingToSay) {
     EXPECT_EQ(channel.snapshot().endPages, 2);
     shutdown(pair.fds[1], SHUT_WR);
     EXPECT_FALSE(readOnceInto(channel, readDevice));
+}
+
+std::vector<std::uint8_t> fromHex(std::string_view hex) {
+    std::vector<std::uint8_t> bytes;
+    for (std::size_t i = 0; i + 1 < hex.size(); i += 2) bytes.push_back(static_cast<std::uint8_t>(std::stoi(std::string(hex.substr(i, 2)), nullptr, 16)));
+    return bytes;
+}
+
+// Expected bytes made by an independent BER writer (Python's int.to_bytes).
+TEST(PrinterMib, RequestsAndResponsesAsBytes) {
+    const snmpOid description = {1, 3, 6, 1, 2, 1, 43, 11, 1, 1, 6};
+    EXPECT_EQ(snmpGetNext(description, 7, "public"),
+              fromHex("302802010004067075626c6963a11b0201070201000201003010300e060a2b060102012b0b0101060500"));
+
+    auto response = readSnmpResponse(fromHex("303602010004067075626c6963a229020107020100020100301e301c060d2b06010201"
+                                             "2b0b010106018148040b426c61636b20546f6e6572"));
+    ASSERT_TRUE(response);
+    EXPECT_EQ(response->requestId, 7);
+    ASSERT_EQ(response->bindings.size(), 1u);
+    EXPECT_EQ(response->bindings[0].name, (snmpOid{1, 3, 6, 1, 2, 1, 43, 11, 1, 1, 6, 1, 200}));  // 200: two bytes
+    EXPECT_EQ(std::get<std::string>(response->bindings[0].value), "Black Toner");
+
+    // A negative integer, and unsigned time ticks of five bytes.
+    const auto bytes = fromHex("303f02010004067075626c6963a2320202012c02010002010030263011060c2b060102012b0b0101090101"
+                               "0201fd301106082b0601020101030043058000000000");
+    response = readSnmpResponse(bytes);
+    ASSERT_TRUE(response);
+    EXPECT_EQ(response->requestId, 300);
+    ASSERT_EQ(response->bindings.size(), 2u);
+    EXPECT_EQ(std::get<long>(response->bindings[0].value), -3);
+    EXPECT_EQ(std::get<long>(response->bindings[1].value), 0x8000000000L);
+    // Cut anywhere, or a request instead of a response: nothing.
+    for (std::size_t cut = 0; cut < bytes.size(); ++cut)
+        EXPECT_FALSE(readSnmpResponse(std::span(bytes).first(cut))) << cut;
+    EXPECT_FALSE(readSnmpResponse(snmpGetNext(description, 1, "public")));
+}
+
+TEST(PrinterMib, SupplyTableWalkAndLevels) {
+    // An agent as a sorted table: two toners, a waste box, a drum, and colorants.
+    std::map<snmpOid, std::variant<std::monostate, long, std::string>> agent;
+    const auto row = [&](std::uint32_t index, long colorant, long kind, long type, const char* text, long most, long level) {
+        const snmpOid entry = {1, 3, 6, 1, 2, 1, 43, 11, 1, 1};
+        const auto at = [&](std::uint32_t column) {
+            snmpOid name = entry;
+            name.insert(name.end(), {column, 1, index});
+            return name;
+        };
+        agent[at(3)] = colorant, agent[at(4)] = kind, agent[at(5)] = type, agent[at(6)] = std::string(text);
+        agent[at(8)] = most, agent[at(9)] = level;
+    };
+    row(1, 1, 3, 21, "Black Toner", 100, 80);
+    row(2, 2, 3, 21, "Cyan Toner", 2000, 500);
+    row(3, 0, 4, 4, "Waste Toner Box", 100, 30);
+    row(4, 0, 3, 9, "Drum", -2, -3);
+    agent[{1, 3, 6, 1, 2, 1, 43, 12, 1, 1, 4, 1, 1}] = std::string("black");
+    agent[{1, 3, 6, 1, 2, 1, 43, 12, 1, 1, 4, 1, 2}] = std::string("cyan");
+    agent[{1, 3, 6, 1, 2, 1, 99}] = 1L;  // beyond the Printer MIB
+    int questions = 0;
+    const auto ask = [&](const snmpOid& name) -> std::optional<snmpResponse> {
+        ++questions;
+        const auto next = agent.upper_bound(name);
+        if (next == agent.end()) return snmpResponse{1, 2, {}};  // noSuchName: the end of the MIB
+        return snmpResponse{1, 0, {{next->first, next->second}}};
+    };
+    const auto supplies = walkSupplies(ask);
+    ASSERT_EQ(supplies.size(), 4u);
+    EXPECT_EQ(supplies[1].description, "Cyan Toner");
+    EXPECT_EQ(supplies[1].colorant, "cyan");
+    EXPECT_EQ(supplies[2].colorant, "");
+    std::vector<int> levels;
+    for (const auto& supply : supplies) levels.push_back(supplyPercent(supply));
+    EXPECT_EQ(levels, (std::vector<int>{80, 25, 70, -3}));  // the waste box: room left
+    EXPECT_LT(questions, 40);
+
+    // No agent: one unanswered question, no supply. An agent that does not
+    // move on: the walk ends.
+    questions = 0;
+    EXPECT_TRUE(walkSupplies([&](const snmpOid&) -> std::optional<snmpResponse> { ++questions; return std::nullopt; }).empty());
+    EXPECT_EQ(questions, 1);
+    const snmpOid stuck = {1, 3, 6, 1, 2, 1, 43, 11, 1, 1, 6, 1, 1};
+    const auto stuckAgent = [&](const snmpOid&) -> std::optional<snmpResponse> {
+        return snmpResponse{1, 0, {{stuck, std::string("Toner")}}};
+    };
+    EXPECT_EQ(walkSupplies(stuckAgent).size(), 1u);
+    EXPECT_EQ(supplyPercent({.maxCapacity = -2, .level = 150}), -1);
 }
 
 }  // namespace
