@@ -12,6 +12,7 @@
 #include "app/devices/statusCodes.h"
 #include "app/devices/statusCommands.h"
 #include "app/driver/corvaneDriver.h"
+#include "app/server/htmlText.h"
 #include "app/server/printerList.h"
 
 namespace corvane {
@@ -51,19 +52,6 @@ pappl_preason_t papplReasons(stateReasons reasons) {
     for (const auto& [ours, theirs] : map)
         if (reasons & ours) bits |= theirs;
     return bits;
-}
-
-// The web interface prints link labels as they are.
-std::string htmlSafe(const std::string& text) {
-    std::string out;
-    for (const char c : text) {
-        if (c == '<') out += "&lt;";
-        else if (c == '>') out += "&gt;";
-        else if (c == '&') out += "&amp;";
-        else if (c == '"') out += "&quot;";
-        else out += c;
-    }
-    return out;
 }
 
 // Connection failures of a status question are routine (printer off): the
