@@ -134,7 +134,7 @@ private:
                 continue;
             }
             if (papplPrinterGetNumberOfActiveJobs(printer) > 0) {
-                postpone(pollEvery);
+                postpone(1s);  // a job is about to start, or PAPPL is finishing one
                 deferPanel();
                 continue;
             }
@@ -217,7 +217,7 @@ private:
     }
 
     void updateSupplies(pappl_printer_t* printer, pappl_device_t* device) {
-        if (clock::now() < nextSupplies) return;
+        if (clock::now() < nextSupplies || papplSystemIsShutdown(system)) return;
         std::array<pappl_supply_t, 32> supplies{};
         const int count = papplDeviceGetSupplies(device, static_cast<int>(supplies.size()), supplies.data());
         if (count > 0) papplPrinterSetSupplies(printer, count, supplies.data());
@@ -245,6 +245,7 @@ private:
     // The printer's status as state reasons, its panel text on its web page,
     // and, while a job meets a condition, in the job's message.
     void show(pappl_printer_t* printer, const deviceStatus& status, int jobId) {
+        if (papplSystemIsShutdown(system)) return;  // printers may be going away
         const stateReasons reasons = reasonsOf(status);
         const pappl_preason_t bits = papplReasons(reasons);
         if (bits != shownReasons) {
@@ -304,7 +305,8 @@ statusWatch::~statusWatch() = default;  // each watch's thread stops and joins
 
 bool statusWatch::readsBack(pappl_printer_t* printer) {
     const std::string scheme = schemeOf(papplPrinterGetDeviceURI(printer));
-    return papplPrinterGetDriverName(printer) == std::string_view(driverName) && (scheme == "socket" || scheme == "usb");
+    const char* driver = papplPrinterGetDriverName(printer);
+    return driver != nullptr && std::string_view(driver) == driverName && (scheme == "socket" || scheme == "usb");
 }
 
 // Starts a watch for each printer; stops them all when the server stops.
