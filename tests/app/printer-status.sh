@@ -90,7 +90,12 @@ wait_for 10 job_is "$id" processing
 for round in 1 2 3 4; do sink_say flood 50000 >/dev/null; sleep 0.3; done
 check "a flood of 200000 reports: completed" app_expect_job net "$id" completed 60
 check "with 5 impressions" test "$(job_attr "$id" job-impressions-completed)" = 5
-check "server memory grew $(( ($(rss) - before) / 1024 )) MiB (at most 32)" test $(( $(rss) - before )) -le 32768
+# (AddressSanitizer keeps freed memory in quarantine: no bound to check there.)
+if ldd "$APP" | grep -q libasan; then
+  echo "note - server memory grew $(( ($(rss) - before) / 1024 )) MiB under AddressSanitizer"
+else
+  check "server memory grew $(( ($(rss) - before) / 1024 )) MiB (at most 32)" test $(( $(rss) - before )) -le 32768
+fi
 
 # 5. A one-way printer.
 sink_stop
