@@ -4,7 +4,7 @@
 //   appbench print --server ipp://127.0.0.1:PORT --pid PID --format MIME
 //                  [--jobs N] [--reset-peak] [--page-end BYTES] FILE
 //     Listens on a free loopback port as the printer (a socket:// device
-//     whose bytes are counted and thrown away), adds a "corvane" printer for
+//     whose bytes are counted and thrown away), adds a "corvane-oneway" printer for
 //     it and prints FILE N times one after the other.
 //     One line per job: state, seconds from submit to "completed", to the
 //     first byte, to byte BYTES (the end of page 1) and to the last byte on
@@ -186,7 +186,9 @@ public:
         ippMessage request(ippNewRequest(IPP_OP_CREATE_PRINTER));
         ippAddString(request.get(), IPP_TAG_OPERATION, IPP_TAG_URI, "system-uri", nullptr, uri("/ipp/system").c_str());
         ippAddString(request.get(), IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "printer-service-type", nullptr, "print");
-        ippAddString(request.get(), IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "smi55357-driver", nullptr, "corvane");
+        // One-way: the counting printer never answers, so it gets no status
+        // questions and jobs do not wait for its replies.
+        ippAddString(request.get(), IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "smi55357-driver", nullptr, "corvane-oneway");
         ippAddString(request.get(), IPP_TAG_OPERATION, IPP_TAG_URI, "smi55357-device-uri", nullptr, deviceUri.c_str());
         ippAddString(request.get(), IPP_TAG_PRINTER, IPP_TAG_NAME, "printer-name", nullptr, name.c_str());
         ippMessage response(cupsDoRequest(http.get(), request.release(), "/ipp/system"));

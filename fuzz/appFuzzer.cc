@@ -3,9 +3,12 @@
 // raster callbacks drive it, with page headers from the input (any size,
 // resolution, colour layout and bytes per line, gray or RGB, rows missing or
 // in excess). A third of the inputs also go to the JPEG or PNG decoder.
-// Findings: sanitizer reports, crashes, and a printer stream that does not
+// Every input is also read as a printer's back channel, in reads whose sizes
+// its own bytes give.
+// Findings: sanitizer reports, crashes, a printer stream that does not
 // end with the printer reset and the closing UEL (or, without a page, is
-// not empty).
+// not empty), and a reply reader that keeps more than its bound or yields a
+// reply head with a line end.
 //
 // Input: 24 fixed bytes, read in the order of the code below, then four
 // NUL-ended strings (media name, media-source, media-type, job name), then
@@ -21,6 +24,8 @@
 #include <variant>
 #include <vector>
 
+#include "app/devices/backChannel.h"
+#include "app/devices/pjlReplies.h"
 #include "app/documents/imageDecode.h"
 #include "app/driver/jobSettings.h"
 #include "app/driver/rasterJob.h"
@@ -77,9 +82,27 @@ void decodeImage(std::uint8_t choice, std::span<const std::uint8_t> data) {
     }
 }
 
+void readBackChannel(std::span<const std::uint8_t> data) {
+    corvane::pjlReplySplitter splitter;
+    corvane::backChannel channel;
+    channel.beginJob("1-1");
+    for (std::size_t at = 0; at < data.size();) {
+        const auto piece = data.subspan(at, std::min<std::size_t>(data.size() - at, 1 + data[at] % 64));
+        for (const corvane::pjlReply& reply : splitter.take(piece)) {
+            if (reply.head.find('\n') != std::string::npos) std::abort();
+            (void)corvane::readReport(reply);
+        }
+        if (splitter.buffered() > corvane::pjlReplySplitter::longestReply) std::abort();
+        channel.take(piece);
+        at += piece.size();
+    }
+    (void)channel.snapshot();
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    readBackChannel({data, size});
     // The same bytes as the start of a streamed raster the app explains.
     (void)corvane::rasterStartProblem({data, std::min(size, corvane::rasterStartSize)});
     reader in{{data, size}};

@@ -24,6 +24,7 @@ int main(int argc, char* argv[]) {
 
     corvane::printerApp app{};
     app.drivers[0] = {corvane::driverName, corvane::driverDescription, corvane::driverDeviceId, nullptr};
+    app.drivers[1] = {corvane::onewayDriverName, corvane::onewayDriverDescription, nullptr, nullptr};
     app.listens = corvane::subcommandOf(arguments) == "server";
     // PAPPL 1.3.1's web pages need a footer (a null one crashes them).
     const char* footer = "Corvane printer application " CORVANE_VERSION;

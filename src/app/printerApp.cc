@@ -44,7 +44,6 @@ void serverEvent(pappl_system_t*, pappl_printer_t*, pappl_job_t* job, pappl_even
 }
 
 void printerCreated(pappl_printer_t* printer, void* context) {
-    reportSupplies(printer);
     // The printer's first PDF job, with the printer's defaults, finds its
     // renderers started.
     auto& app = *static_cast<printerApp*>(context);
@@ -55,9 +54,9 @@ void printerCreated(pappl_printer_t* printer, void* context) {
 
 bool describePrinter(pappl_system_t* system, const char* driver_name, const char* device_uri,
                      const char* device_id, pappl_pr_driver_data_t* data, ipp_t** driver_attrs, void* context) {
-    const auto* app = static_cast<printerApp*>(context);
+    auto* app = static_cast<printerApp*>(context);
     return describeDriver(system, driver_name, device_uri, device_id, data, driver_attrs,
-                          app ? app->repairs.get() : nullptr);
+                          app ? &app->context : nullptr);
 }
 
 pappl_system_t* createSystem(int num_options, cups_option_t* options, void* context) {
@@ -93,7 +92,10 @@ pappl_system_t* createSystem(int num_options, cups_option_t* options, void* cont
     if (network) papplSystemAddListeners(system, listen);
 
     // Before any printer is made, so that every printer's jobs find them.
-    if (app.listens) app.repairs = std::make_unique<papplRepairs>(system, driverDocumentFormat);
+    if (app.listens) {
+        app.repairs = std::make_unique<papplRepairs>(system, driverDocumentFormat);
+        app.context.repairs = app.repairs.get();
+    }
     papplSystemSetPrinterDrivers(system, static_cast<int>(app.drivers.size()), app.drivers.data(),
                                  driverForDevice, printerCreated, describePrinter, &app);
     if (app.listens) {
@@ -118,6 +120,8 @@ pappl_system_t* createSystem(int num_options, cups_option_t* options, void* cont
         app.keeper = std::make_unique<serverKeeper>(system, spoolDirectory);
         const auto endWait = [repairs = app.repairs.get()](pappl_job_t* job) { repairs->endDeviceWait(job); };
         app.monitor = std::make_unique<deviceMonitor>(system, endWait);
+        app.status = std::make_unique<statusWatch>(system);
+        app.context.status = app.status.get();
         papplSystemSetEventCallback(system, serverEvent, &app);
     }
     return system;

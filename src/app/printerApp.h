@@ -8,6 +8,8 @@
 #include <pappl/pappl.h>
 
 #include "app/devices/deviceMonitor.h"
+#include "app/devices/statusWatch.h"
+#include "app/driver/driverContext.h"
 #include "app/documents/rendererPool.h"
 #include "app/pappl131/papplRepairs.h"
 #include "app/server/serverKeeper.h"
@@ -15,7 +17,7 @@
 namespace corvane {
 
 struct printerApp {
-    std::array<pappl_pr_driver_t, 1> drivers;
+    std::array<pappl_pr_driver_t, 2> drivers;
     // True for the "server" subcommand; other subcommands only build a
     // system to list drivers and must not take the server's port.
     bool listens = false;
@@ -25,6 +27,10 @@ struct printerApp {
     std::unique_ptr<papplRepairs> repairs;
     std::unique_ptr<serverKeeper> keeper;
     std::unique_ptr<deviceMonitor> monitor;
+    // The printers' status, from what they say (server only).
+    std::unique_ptr<statusWatch> status;
+    // What the driver's callbacks reach (the driver data's extension).
+    driverContext context;
     // PDF renderers started ahead of the next job (server only).
     std::unique_ptr<rendererPool> renderers;
 };
@@ -35,8 +41,8 @@ struct printerApp {
 // driver, the PDF filter and the web pages.
 pappl_system_t* createSystem(int num_options, cups_option_t* options, void* app);
 
-// PAPPL's driver callback for the app: the driver, whose printers' jobs find
-// the server's repairs.
+// PAPPL's driver callback for the app: the drivers, whose printers' jobs find
+// the server's services (driverContext).
 bool describePrinter(pappl_system_t* system, const char* driver_name, const char* device_uri,
                      const char* device_id, pappl_pr_driver_data_t* data, ipp_t** driver_attrs, void* app);
 

@@ -34,10 +34,19 @@
 #                                             pclinspect --check
 #   pcl_check FILE                            pclinspect --check passes; its
 #                                             findings are shown when it does not
-#   sink_start FOLDER [PORT]                  a network printer stand-in
-#                                             (printersink) keeping each connection's
-#                                             bytes in FOLDER/N.pcl; sets SINK_PORT
+#   sink_start FOLDER [PORT] [OPTIONS...]     a PJL network printer stand-in
+#                                             (printersink) keeping each print
+#                                             connection's bytes in FOLDER/N.pcl;
+#                                             sets SINK_PORT and SINK_CONTROL
+#   sink_say COMMAND                          a control command to it (jam-at 3,
+#                                             door-open, ready, state, ...); prints
+#                                             its answer
 #   sink_stop                                 stops it
+#   snmp_start                                Debian's snmpd on 127.0.0.1 at a free
+#                                             port serving printer-mib.py's supply
+#                                             table; sets SNMP_PORT; fails, saying
+#                                             why, when snmpd is missing or cannot
+#                                             bind (app_stop stops it)
 #   ipp_request NAME OPERATION LINES          a small ipptool request file
 #   app_check_private_files                   state, spool, log and output files
 #                                             are the user's only; no document
@@ -116,6 +125,8 @@ app_launch() {
 app_stop() {
   local status=0
   sink_stop
+  [ -z "${SNMP_PID:-}" ] || { kill "$SNMP_PID"; wait "$SNMP_PID"; } 2>/dev/null
+  SNMP_PID=
   if [ -n "${APP_PID:-}" ]; then kill "$APP_PID"; wait "$APP_PID"; fi 2>/dev/null
   APP_PID=
   [ -z "${APP_DIR:-}" ] || ! grep -q Sanitizer "$APP_DIR/server.out" 2>/dev/null || { cat "$APP_DIR/server.out" >&2; status=1; }
@@ -208,15 +219,49 @@ app_pages() { pcl_check "$1" && "$PCLINSPECT" "$1" | awk '/^pages:/ { print $2 }
 
 sink_start() {
   mkdir -p "$1"
+  # Emptied here, not only by the redirection below: that happens in the
+  # new process, which may come after the check for the ports.
+  : >"$APP_DIR/sink.port"
   "${PCLINSPECT%/*}/printersink" "$@" >"$APP_DIR/sink.port" &
   SINK_PID=$!
-  wait_for 5 test -s "$APP_DIR/sink.port" || { echo "printersink did not start" >&2; return 1; }
-  SINK_PORT=$(cat "$APP_DIR/sink.port")
+  wait_for 5 sink_listening || { echo "printersink did not start" >&2; return 1; }
+  SINK_PORT=$(sed -n 1p "$APP_DIR/sink.port") SINK_CONTROL=$(sed -n 2p "$APP_DIR/sink.port")
+}
+
+sink_listening() { [ -n "$(sed -n 2p "$APP_DIR/sink.port" 2>/dev/null)" ]; }
+
+sink_say() {
+  local answer
+  exec 7<>"/dev/tcp/127.0.0.1/$SINK_CONTROL" && echo "$*" >&7 && read -r -t 5 answer <&7
+  exec 7<&-
+  echo "$answer"
 }
 
 sink_stop() {
   [ -z "${SINK_PID:-}" ] || { kill "$SINK_PID"; wait "$SINK_PID" || true; } 2>/dev/null
   SINK_PID=
+}
+
+snmp_start() {
+  local snmpd here tries
+  snmpd=$(command -v snmpd || echo /usr/sbin/snmpd)
+  [ -x "$snmpd" ] || { echo "snmpd is not installed (scripts/install-deps.sh)"; return 1; }
+  here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+  mkdir -p "$APP_DIR/snmp"
+  for tries in 1 2 3; do
+    SNMP_PORT=$((20000 + RANDOM % 40000))
+    printf 'agentAddress udp:127.0.0.1:%s\nrocommunity public 127.0.0.1\npass .1.3.6.1.2.1.43 %s %s/printer-mib.py\n' \
+      "$SNMP_PORT" "$(command -v python3)" "$here" >"$APP_DIR/snmp/snmpd.conf"
+    : >"$APP_DIR/snmp/snmpd.log"
+    "$snmpd" -f -C -c "$APP_DIR/snmp/snmpd.conf" -Lf "$APP_DIR/snmp/snmpd.log" -p "$APP_DIR/snmp/snmpd.pid" \
+      -M /nonexistent -m '' >/dev/null 2>&1 &
+    SNMP_PID=$!
+    wait_for 5 grep -q 'NET-SNMP version' "$APP_DIR/snmp/snmpd.log"
+    kill -0 "$SNMP_PID" 2>/dev/null && ! grep -qi 'error opening' "$APP_DIR/snmp/snmpd.log" && return 0
+    kill "$SNMP_PID" 2>/dev/null; wait "$SNMP_PID" 2>/dev/null; SNMP_PID=
+  done
+  echo "snmpd cannot bind a port on 127.0.0.1: $(head -n 3 "$APP_DIR/snmp/snmpd.log")"
+  return 1
 }
 
 app_make_documents() {

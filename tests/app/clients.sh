@@ -33,9 +33,12 @@ sink_start "$work/net"
 app_add_printer names "socket://127.0.0.1:$SINK_PORT"
 header_of() {  # the stream's PJL header, then the number of UELs in it
   python3 - "$1" <<'PY'
-import sys
+import re, sys
 data = open(sys.argv[1], "rb").read()
 uel = b"\x1b%-12345X"
+# The app's own status blocks around the job (@PJL lines ending in CR LF)
+# are not the job's.
+data = re.sub(rb"\x1b%-12345X(?:@PJL[\x20-\x7e\x80-\xff]*\r\n)+\x1b%-12345X", b"", data)
 start = data.index(uel) + len(uel)
 end = data.index(b"@PJL ENTER LANGUAGE=PCL\n", start)
 sys.stdout.buffer.write(data[start:end] + b"%d UEL\n" % data.count(uel))

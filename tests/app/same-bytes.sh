@@ -3,7 +3,9 @@
 # what rastertocorvane writes for the same raster with the options a CUPS
 # queue would pass for the same settings. A gray (sgray_8) job must come out
 # as the filter's bytes for the RGB expansion of its rows; collated copies
-# as the filter's for the pages repeated.
+# as the filter's for the pages repeated. On a network printer that talks
+# back the filter's bytes sit unchanged between the app's own PJL blocks;
+# with the one-way driver they are all the printer gets.
 # Usage: same-bytes.sh BUILD_DIR SAMPLES_DIR GRAY_TO_RGB
 set -euo pipefail
 build=$1 samples=$2 grayToRgb=$3
@@ -102,3 +104,18 @@ gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=pwgraster -r600 -dcupsColorSpace=19 -dc
   -dDEVICEWIDTHPOINTS=612 -dDEVICEHEIGHTPOINTS=792 -dFIXEDMEDIA -dPDFFitPage \
   -sOutputFile="$work/one.pwg" "$work/one.pdf" 2>/dev/null
 same_bytes One "$work/one.pdf" "$work/one.pwg" "media=Letter $name=One" -t One -o media=na_letter_8.5x11in
+
+# 6. A network printer (the stand-in) that talks back: the app's PJL blocks,
+# well-formed, around the filter's bytes for the sample; the same printer
+# with the one-way driver gets the filter's bytes alone.
+sink_start "$work/net" || exit 1
+app_add_printer talking "socket://127.0.0.1:$SINK_PORT"
+"$APP" add -u "$APP_URI/ipp/system" -d quiet -m corvane-oneway -v "socket://127.0.0.1:$SINK_PORT" >/dev/null
+"$build/rastertocorvane" 1 user title 1 "media=A4 $name=Sample" <"$work/color.pwg" >"$work/filter.pcl"
+id=$(app_submit talking "$work/color.pwg" -t Sample -o media=iso_a4_210x297mm)
+app_expect_job talking "$id" completed
+wait_for 5 python3 "$(dirname "$0")/status-blocks.py" "$work/net/1.pcl" "$work/filter.pcl" ||
+  python3 "$(dirname "$0")/status-blocks.py" "$work/net/1.pcl" "$work/filter.pcl"
+id=$(app_submit quiet "$work/color.pwg" -t Sample -o media=iso_a4_210x297mm)
+app_expect_job quiet "$id" completed
+wait_for 5 cmp -s "$work/net/2.pcl" "$work/filter.pcl" || cmp "$work/net/2.pcl" "$work/filter.pcl"

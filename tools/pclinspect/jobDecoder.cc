@@ -78,6 +78,7 @@ private:
     bool sawUel_ = false;
     bool pjlLevel_ = true;  // after a UEL, until ENTER LANGUAGE
     bool sawOtherThanEscapeRun_ = false;
+    bool sawPcl_ = false;
 
     void problem(std::size_t offset, ProblemKind kind, std::string message) {
         job_.problems.push_back({offset, kind, std::move(message)});
@@ -88,7 +89,8 @@ private:
             leavePjl(t.offset);
         switch (t.kind) {
             case TokenKind::escapeRun:
-                if (!sawOtherThanEscapeRun_) job_.escapeRun += t.length;
+                // The run before the job: after the host's PJL blocks, if any.
+                if (!sawPcl_) job_.escapeRun += t.length;
                 return "escape run, " + std::to_string(t.length) + " bytes";
             case TokenKind::uel:
                 return visitUel(t);
@@ -115,6 +117,7 @@ private:
     }
 
     void leavePjl(std::size_t offset) {
+        sawPcl_ = true;
         if (pjlLevel_ && sawUel_)
             problem(offset, ProblemKind::pjlProblem, "PCL data without @PJL ENTER LANGUAGE");
         pjlLevel_ = false;
@@ -389,8 +392,11 @@ private:
             job_.uelAtEnd = true;
             --last;
         }
-        // The reset is the last command before the closing UEL.
+        // The reset is the last PCL command before the closing UEL; blocks
+        // of PJL lines alone may follow it (a host's end-of-job and status
+        // commands).
         for (std::size_t i = last; i-- > 0;) {
+            if (tokens[i].kind == TokenKind::uel || tokens[i].kind == TokenKind::pjlLine) continue;
             if (tokens[i].kind != TokenKind::escape) break;
             job_.resetAtEnd = tokens[i].parameterized == 0 && tokens[i].finalChar == 'E';
             break;

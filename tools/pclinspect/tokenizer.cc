@@ -124,8 +124,12 @@ long countValue(const Parameter& p) {
 }
 
 std::vector<Token> tokenize(Bytes s) {
-    std::vector<Token> tokens;
     bool pjlMode = true;  // a printer starts at the PJL level
+    return tokenize(s, pjlMode);
+}
+
+std::vector<Token> tokenize(Bytes s, bool& pjlMode) {
+    std::vector<Token> tokens;
     std::size_t i = 0;
     while (i < s.size()) {
         Token t;

@@ -49,6 +49,9 @@ struct Token {
 // Splits the whole stream. Never fails: anything unreadable becomes a
 // `malformed` or `stray` token, so offsets always cover the stream exactly.
 std::vector<Token> tokenize(Bytes stream);
+// The same for a piece of a stream: `pjlMode` says whether the printer is
+// at the PJL level where the piece starts, and is left as it is after it.
+std::vector<Token> tokenize(Bytes stream, bool& pjlMode);
 
 // The numeric value of a parameter; a missing value reads as 0.
 double numericValue(const Parameter& p);

@@ -1,5 +1,6 @@
 #include "app/devices/deviceMonitor.h"
 
+#include "app/server/htmlText.h"
 #include "app/server/printerList.h"
 
 #include <ctime>
@@ -8,19 +9,6 @@
 
 namespace corvane {
 namespace {
-
-// The web interface prints link labels as they are.
-std::string htmlSafe(const std::string& text) {
-    std::string out;
-    for (const char c : text) {
-        if (c == '<') out += "&lt;";
-        else if (c == '>') out += "&gt;";
-        else if (c == '&') out += "&amp;";
-        else if (c == '"') out += "&quot;";
-        else out += c;
-    }
-    return out;
-}
 
 void findProcessing(pappl_job_t* job, void* found) {
     if (papplJobGetState(job) == IPP_JSTATE_PROCESSING) *static_cast<pappl_job_t**>(found) = job;

@@ -3,6 +3,7 @@
 #include <pappl/pappl.h>
 
 #include "app/devices/fileDevice.h"
+#include "app/devices/socketDevice.h"
 #include "app/pappl131/papplRepairs.h"
 
 namespace corvane {
@@ -26,6 +27,7 @@ void ownScheme(const char* name, void (*add)(const char* name)) {
 // PAPPL logs.
 void addDeviceSchemes() {
     ownScheme("file", addFileScheme);
+    ownScheme("socket", addSocketScheme);
     keepPapplDeviceSchemes();
 }
 

@@ -7,6 +7,7 @@
 
 #include "app/driver/driverCallbacks.h"
 #include "app/driver/mediaSizes.h"
+#include "app/driver/statusCallbacks.h"
 #include "app/driver/testPage.h"
 #include "app/driver/tonerOptions.h"
 
@@ -88,7 +89,9 @@ bool printRaw(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t*) {
 
 bool describeDriver(pappl_system_t*, const char* driver_name, const char*, const char*,
                     pappl_pr_driver_data_t* data, ipp_t** driver_attrs, void* extension) {
-    if (driver_name == nullptr || std::strcmp(driver_name, driverName) != 0) return false;
+    if (driver_name == nullptr) return false;
+    const bool readsBack = std::strcmp(driver_name, driverName) == 0;
+    if (!readsBack && std::strcmp(driver_name, onewayDriverName) != 0) return false;
     data->extension = extension;
 
     data->rstartjob_cb = startJob;
@@ -99,6 +102,12 @@ bool describeDriver(pappl_system_t*, const char* driver_name, const char*, const
     data->testpage_cb = writeTestPage;
     data->printfile_cb = printRaw;
     data->format = driverDocumentFormat;
+    if (readsBack) {
+        data->status_cb = refreshStatus;
+        data->identify_cb = identifyPrinter;
+        data->identify_supported = PAPPL_IDENTIFY_ACTIONS_DISPLAY;
+        data->identify_default = PAPPL_IDENTIFY_ACTIONS_DISPLAY;
+    }
 
     papplCopyString(data->make_and_model, driverDescription, sizeof data->make_and_model);
     data->ppm = 20;
@@ -153,16 +162,6 @@ bool describeDriver(pappl_system_t*, const char* driver_name, const char*, const
 const char* driverForDevice(const char*, const char*, const char* device_id, void*) {
     if (device_id == nullptr) return nullptr;
     return std::strstr(device_id, "MFG:Corvane;") != nullptr ? driverName : nullptr;
-}
-
-void reportSupplies(pappl_printer_t* printer) {
-    pappl_supply_t toner{};
-    toner.color = PAPPL_SUPPLY_COLOR_BLACK;
-    papplCopyString(toner.description, "Toner", sizeof toner.description);
-    toner.is_consumed = true;
-    toner.level = -1;
-    toner.type = PAPPL_SUPPLY_TYPE_TONER_CARTRIDGE;
-    papplPrinterSetSupplies(printer, 1, &toner);
 }
 
 }  // namespace corvane

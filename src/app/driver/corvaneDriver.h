@@ -8,6 +8,11 @@ namespace corvane {
 
 inline constexpr const char* driverName = "corvane";
 inline constexpr const char* driverDescription = "Corvane PCL Laser";
+// The same printer without the app's own PJL: no status readback, no panel
+// messages; the stream is the filter's alone (for a printer whose PJL
+// misbehaves, or a one-way connection that should not wait for replies).
+inline constexpr const char* onewayDriverName = "corvane-oneway";
+inline constexpr const char* onewayDriverDescription = "Corvane PCL Laser, one-way (no status readback)";
 inline constexpr const char* driverDeviceId = "MFG:Corvane;MDL:PCL Laser;CMD:PJL,PCL;";
 
 // The document format the driver claims as its own, so that PAPPL looks up
@@ -17,8 +22,8 @@ inline constexpr const char* driverDeviceId = "MFG:Corvane;MDL:PCL Laser;CMD:PJL
 inline constexpr const char* driverDocumentFormat = "application/octet-stream";
 
 // PAPPL's driver callback: fills the driver data and the extra printer
-// attributes for "corvane"; false for any other driver name. The driver
-// data's extension is `extension`, for the printer's jobs (jobGuard).
+// attributes for "corvane" and "corvane-oneway"; false for any other name.
+// The driver data's extension is `extension` (a driverContext, or null).
 bool describeDriver(pappl_system_t* system, const char* driver_name, const char* device_uri,
                     const char* device_id, pappl_pr_driver_data_t* data, ipp_t** driver_attrs,
                     void* extension);
@@ -27,8 +32,5 @@ bool describeDriver(pappl_system_t* system, const char* driver_name, const char*
 const char* driverForDevice(const char* device_info, const char* device_uri, const char* device_id,
                             void* context);
 
-// A new printer's supplies: its toner, whose level the printer does not
-// report over a socket.
-void reportSupplies(pappl_printer_t* printer);
 
 }  // namespace corvane

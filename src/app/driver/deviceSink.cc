@@ -4,7 +4,10 @@ namespace corvane {
 
 void deviceSink::send(std::span<const std::uint8_t> bytes) {
     if (writeFailed || bytes.empty()) return;
-    if (papplDeviceWrite(device, bytes.data(), bytes.size()) < 0) writeFailed = true;
+    if (!anythingSent && !prologue.empty() && papplDeviceWrite(device, prologue.data(), prologue.size()) < 0)
+        writeFailed = true;
+    anythingSent = true;
+    if (!writeFailed && papplDeviceWrite(device, bytes.data(), bytes.size()) < 0) writeFailed = true;
 }
 
 void deviceSink::write(std::span<const std::uint8_t> bytes) {

@@ -6,6 +6,8 @@
 // printer.
 #pragma once
 
+#include <string>
+
 #include <pappl/pappl.h>
 
 #include "encoder/byteSink.h"
@@ -27,6 +29,13 @@ public:
     // dropped and the job should end.
     bool failed() const { return writeFailed; }
 
+    // Bytes that go out just before the first bytes written here, if any
+    // are (the app's opening PJL block: a job that sends nothing sends
+    // nothing at all).
+    void sendFirst(std::string bytes) { prologue = std::move(bytes); }
+    // True once the first bytes (and so the prologue) went out.
+    bool sentAnything() const { return anythingSent; }
+
 private:
     void send(std::span<const std::uint8_t> bytes);
     auto sender() {
@@ -36,6 +45,8 @@ private:
     pappl_device_t* device;
     lendingBuffer buffer{64 * 1024};
     bool writeFailed = false;
+    bool anythingSent = false;
+    std::string prologue;
 };
 
 }  // namespace corvane

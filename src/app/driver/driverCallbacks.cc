@@ -5,6 +5,8 @@
 #include <string>
 
 #include "app/driver/deviceSink.h"
+#include "app/driver/driverContext.h"
+#include "app/driver/jobReadback.h"
 #include "app/driver/pageCopies.h"
 #include "app/driver/papplJobSettings.h"
 #include "app/driver/rasterJob.h"
@@ -21,6 +23,7 @@ struct jobState {
     std::unique_ptr<jobGuard> guard;  // first, so that it goes last: after the job's last byte
     deviceSink sink;
     rasterJob raster;
+    std::unique_ptr<jobReadback> readback;  // a printer that talks back
 };
 
 jobState* stateOf(pappl_job_t* job) { return static_cast<jobState*>(papplJobGetData(job)); }
@@ -51,10 +54,13 @@ bool reachable(pappl_job_t* job, const jobState& state) {
 }  // namespace
 
 bool startJob(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* device) {
-    auto guard = std::make_unique<jobGuard>(job, device);
+    const driverContext* context = driverContextOf(papplJobGetPrinter(job));
+    auto guard = std::make_unique<jobGuard>(job, device, context ? context->repairs : nullptr);
     if (guard->device() == nullptr) return false;
     const ippJobSettings settings = settingsOfJob(job, *options);
     auto state = std::make_unique<jobState>(std::move(guard), jobTicket(settings));
+    state->readback = jobReadback::start(job, state->guard->device());
+    if (state->readback) state->sink.sendFirst(state->readback->opening());
     if (settings.copies > 1 && settings.collated)
         state->raster.repeatPages(std::make_unique<pageSpool>(spoolFolder(job)), settings.copies - 1);
     papplJobSetData(job, state.release());
@@ -99,6 +105,7 @@ bool endJob(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t*) {
     const auto copiesProblem = state->raster.end([&] {
         return !pagesLost && !papplJobIsCanceled(job) && !state->sink.failed();
     });
+    if (state->readback) state->readback->finish(state->sink);
     if (state->sink.failed()) {
         papplJobSetMessage(job, "The printer stopped taking the print stream.");
         return false;

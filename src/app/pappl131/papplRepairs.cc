@@ -19,15 +19,9 @@ void papplRepairs::observe(pappl_job_t* job, pappl_event_t event) { runs->observ
 
 void papplRepairs::endDeviceWait(pappl_job_t* job) { runs->wake(job); }
 
-printerGates* jobGuard::gatesOf(pappl_job_t* job) {
-    pappl_pr_driver_data_t data{};
-    papplPrinterGetDriverData(papplJobGetPrinter(job), &data);
-    const auto* repairs = static_cast<papplRepairs*>(data.extension);
-    return repairs ? repairs->gates.get() : nullptr;
-}
-
-jobGuard::jobGuard(pappl_job_t* job, pappl_device_t* papplDevice)
-    : job(job), gates(gatesOf(job)), output(gates ? gates->enter(job, papplDevice) : papplDevice) {}
+jobGuard::jobGuard(pappl_job_t* job, pappl_device_t* papplDevice, papplRepairs* repairs)
+    : job(job), gates(repairs ? repairs->gates.get() : nullptr),
+      output(gates ? gates->enter(job, papplDevice) : papplDevice) {}
 
 jobGuard::~jobGuard() {
     if (gates) gates->leave(job);

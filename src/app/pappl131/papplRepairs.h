@@ -55,15 +55,15 @@ private:
     std::unique_ptr<printerGates> gates;
 };
 
-// Held by the driver from a job's start callback to its end callback. The
-// printer's driver data carries the server's papplRepairs as its extension
-// (none: nothing is guarded, as for the client subcommands).
+// Held by the driver from a job's start callback to its end callback, with
+// the server's papplRepairs (none: nothing is guarded, as for the client
+// subcommands).
 class jobGuard {
 public:
     // At the job's start, on the job's thread. Waits while another job holds
     // the printer. A second run of a job already printed or printing may end
     // its thread here.
-    jobGuard(pappl_job_t* job, pappl_device_t* papplDevice);
+    jobGuard(pappl_job_t* job, pappl_device_t* papplDevice, papplRepairs* repairs);
     // At the job's end, after its last byte: the next job may start.
     ~jobGuard();
     jobGuard(const jobGuard&) = delete;
@@ -78,8 +78,6 @@ public:
     bool documentCutShort() const;
 
 private:
-    static printerGates* gatesOf(pappl_job_t* job);
-
     pappl_job_t* job;
     printerGates* gates;
     pappl_device_t* output;

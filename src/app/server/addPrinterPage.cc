@@ -115,10 +115,11 @@ bool showAddPrinter(pappl_client_t* client, void*) {
                           "</td></tr>\n"
                           "<tr><th><label for=\"driver_name\">Driver:</label></th><td>"
                           "<select name=\"driver_name\" id=\"driver_name\">"
-                          "<option value=\"%s\" selected>%s</option></select></td></tr>\n"
+                          "<option value=\"%s\" selected>%s</option><option value=\"%s\">%s</option></select>"
+                          "</td></tr>\n"
                           "<tr><th></th><td><input type=\"submit\" value=\"Add Printer\"></td></tr>\n"
                           "</tbody></table></form>\n</div></div></div>\n",
-                          driverName, driverDescription);
+                          driverName, driverDescription, onewayDriverName, onewayDriverDescription);
     papplClientHTMLFooter(client);
     return true;
 }

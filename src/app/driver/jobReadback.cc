@@ -1,0 +1,115 @@
+#include "app/driver/jobReadback.h"
+
+#include <chrono>
+
+#include "app/devices/socketDevice.h"
+#include "app/devices/statusCodes.h"
+#include "app/devices/statusCommands.h"
+#include "app/devices/statusWatch.h"
+#include "app/driver/driverContext.h"
+
+namespace corvane {
+namespace {
+
+using clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
+
+constexpr auto silentPrinterWait = 3s;
+constexpr auto knownPrinterWait = 30s;
+constexpr auto quietAfterEchoLimit = 60s;
+constexpr auto lookEvery = 250ms;
+constexpr int failedReadsLimit = 3;
+
+bool isUsb(pappl_printer_t* printer) {
+    const char* uri = papplPrinterGetDeviceURI(printer);
+    return uri != nullptr && std::string_view(uri).starts_with("usb:");
+}
+
+}  // namespace
+
+std::unique_ptr<jobReadback> jobReadback::start(pappl_job_t* job, pappl_device_t* device) {
+    pappl_printer_t* printer = papplJobGetPrinter(job);
+    if (!statusWatch::readsBack(printer)) return nullptr;
+    if (socketConnection::of(device) == nullptr && !isUsb(printer)) return nullptr;
+    return std::make_unique<jobReadback>(job, device);
+}
+
+jobReadback::jobReadback(pappl_job_t* job, pappl_device_t* device)
+    : job(job), printer(papplJobGetPrinter(job)), device(device), connection(socketConnection::of(device)) {
+    if (connection) {
+        channel = connection->channel();
+        connection->giveUp = [job] { return papplJobIsCanceled(job); };
+    } else {
+        channel = std::make_shared<backChannel>();
+    }
+    // Unique on the connection: the printer and job, and the moment.
+    const auto now = std::chrono::duration_cast<std::chrono::milliseconds>(clock::now().time_since_epoch()).count();
+    token = std::to_string(papplPrinterGetID(printer)) + "." + std::to_string(papplJobGetID(job)) + "." +
+            std::to_string(now % 100000);
+    channel->beginJob(token);
+    // Page reports only where the back channel is read while the job is
+    // written; on USB they would pile up in the printer unread.
+    openingBytes = openingBlock(token, connection != nullptr);
+    if (statusWatch* watch = statusWatchOf(printer)) watch->jobStarts(printer, papplJobGetID(job), channel);
+}
+
+jobReadback::~jobReadback() {
+    if (connection) connection->giveUp = nullptr;
+    if (statusWatch* watch = statusWatchOf(printer)) watch->jobEnds(printer);
+}
+
+void jobReadback::finish(deviceSink& sink) {
+    if (!sink.sentAnything() || sink.failed()) return;
+    sink.write(closingBlock(token));
+    sink.flush();
+    if (sink.failed()) return;
+    waitForPrinter();
+    sink.write(statusOffBlock());
+    sink.flush();
+}
+
+void jobReadback::waitForPrinter() {
+    statusWatch* watch = statusWatchOf(printer);
+    const bool knownToAnswer = watch && watch->answers(printer);
+    const auto silentUntil = clock::now() + (knownToAnswer ? knownPrinterWait : silentPrinterWait);
+    std::uint64_t seen = 0;
+    int failedReads = 0;
+    backChannel::state now = channel->snapshot();
+    for (;; now = channel->snapshot()) {
+        if (now.pagesPrinted > 0) countImpressions(now.pagesPrinted);
+        if (papplJobIsCanceled(job) || now.closed || now.jobEnded) break;
+        if (!now.heard && clock::now() >= silentUntil) {
+            papplLogJob(job, PAPPL_LOGLEVEL_INFO, "The printer does not answer; the job is taken as printed.");
+            break;
+        }
+        // A printer that answers but sends no job reports has all the job
+        // once it echoes the closing block.
+        if (now.closingEchoed && !now.jobStarted) break;
+        const bool condition = now.status && reasonsOf(*now.status) != reasonNone;
+        if (now.closingEchoed && !condition && clock::now() - now.lastReply >= quietAfterEchoLimit) {
+            papplLogJob(job, PAPPL_LOGLEVEL_WARN, "The printer sent no end-of-job report; the job is taken as printed.");
+            break;
+        }
+        if (connection) {
+            seen = channel->waitForChange(seen, clock::now() + lookEvery);
+            continue;
+        }
+        const bool read = readOnceInto(*channel, [this](std::span<std::uint8_t> buffer) {
+            return static_cast<long>(papplDeviceRead(device, buffer.data(), buffer.size()));
+        });
+        failedReads = read ? 0 : failedReads + 1;
+        // A device with no back channel, or one that stopped answering.
+        if (!read && (!channel->snapshot().heard || failedReads >= failedReadsLimit)) break;
+    }
+    if (now.jobEnded && now.endPages >= 0) countImpressions(now.endPages);
+    if (now.jobEnded)
+        papplLogJob(job, PAPPL_LOGLEVEL_INFO, "The printer reports the job done: %ld pages%s%s.",
+                    now.endPages, now.endResult.empty() ? "" : ", ", now.endResult.c_str());
+}
+
+void jobReadback::countImpressions(long printed) {
+    const int delta = static_cast<int>(printed) - papplJobGetImpressionsCompleted(job);
+    if (delta != 0) papplJobSetImpressionsCompleted(job, delta);
+}
+
+}  // namespace corvane
