@@ -7,8 +7,8 @@
 
 #include <pappl/pappl.h>
 
-#include "app/devices/deviceMonitor.h"
-#include "app/devices/statusWatch.h"
+#include "app/server/deviceMonitor.h"
+#include "app/server/statusWatch.h"
 #include "app/driver/driverContext.h"
 #include "app/documents/rendererPool.h"
 #include "app/pappl131/papplRepairs.h"

@@ -30,8 +30,9 @@ first=$(app_submit "$printer" "$samples/sample.pdf" -t first)
 wait_for 10 reasons_say offline || { echo "state reasons: $(printer_reasons)"; exit 1; }
 wait_for 5 job_says "$first" "Cannot connect to 127.0.0.1:$port" ||
   { echo "job message: $(app_job_attr "$printer" "$first" job-state-message)"; exit 1; }
-curl -sf "http://127.0.0.1:$APP_PORT/$printer/" | grep -q "Cannot connect to 127.0.0.1:$port" ||
-  { echo "the printer's web page does not say why"; exit 1; }
+code=$(curl -s -o "$APP_DIR/page.html" -w '%{http_code}' "http://127.0.0.1:$APP_PORT/$printer/" || echo "curl $?")
+grep -q "Cannot connect to 127.0.0.1:$port" "$APP_DIR/page.html" ||
+  { echo "the printer's web page does not say why (HTTP $code)"; app_log_tail; exit 1; }
 
 sink_start "$received" "$port"
 app_expect_job "$printer" "$first" completed 30

@@ -159,6 +159,13 @@ bool describeDriver(pappl_system_t*, const char* driver_name, const char*, const
     return true;
 }
 
+bool readsBack(pappl_printer_t* printer) {
+    const char* driver = papplPrinterGetDriverName(printer);
+    const std::string_view uri = papplPrinterGetDeviceURI(printer) ? papplPrinterGetDeviceURI(printer) : "";
+    return driver != nullptr && std::string_view(driver) == driverName &&
+           (uri.starts_with("socket:") || uri.starts_with("usb:"));
+}
+
 const char* driverForDevice(const char*, const char*, const char* device_id, void*) {
     if (device_id == nullptr) return nullptr;
     return std::strstr(device_id, "MFG:Corvane;") != nullptr ? driverName : nullptr;

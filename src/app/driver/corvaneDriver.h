@@ -28,6 +28,10 @@ bool describeDriver(pappl_system_t* system, const char* driver_name, const char*
                     const char* device_id, pappl_pr_driver_data_t* data, ipp_t** driver_attrs,
                     void* extension);
 
+// True for a printer of the "corvane" driver on a socket:// or usb://
+// device: the app talks with it (status, end of job, identify).
+bool readsBack(pappl_printer_t* printer);
+
 // PAPPL's auto-add callback: "corvane" for a Corvane printer's device ID.
 const char* driverForDevice(const char* device_info, const char* device_uri, const char* device_id,
                             void* context);

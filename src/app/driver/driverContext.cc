@@ -8,7 +8,7 @@ driverContext* driverContextOf(pappl_printer_t* printer) {
     return static_cast<driverContext*>(data.extension);
 }
 
-statusWatch* statusWatchOf(pappl_printer_t* printer) {
+printerStatus* printerStatusOf(pappl_printer_t* printer) {
     const driverContext* context = driverContextOf(printer);
     return context ? context->status : nullptr;
 }

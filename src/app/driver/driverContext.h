@@ -2,21 +2,45 @@
 // extension pointer): the server's services that jobs and printers use.
 #pragma once
 
+#include <memory>
+#include <string>
+
 #include <pappl/pappl.h>
+
+#include "app/devices/backChannel.h"
 
 namespace corvane {
 
 class papplRepairs;
-class statusWatch;
+
+// The server's watch of its printers' status, as the driver sees it: told
+// of each job's back channel, asked whether a printer has answered, and
+// handed PAPPL's status and identify requests.
+class printerStatus {
+public:
+    // From a job's thread: the back channel of the job's connection, from
+    // the job's start to its end.
+    virtual void jobStarts(pappl_printer_t* printer, int jobId, std::shared_ptr<backChannel> channel) = 0;
+    virtual void jobEnds(pappl_printer_t* printer) = 0;
+    // True once the printer answered.
+    virtual bool answers(pappl_printer_t* printer) = 0;
+    // PAPPL wants fresh status.
+    virtual void refresh(pappl_printer_t* printer) = 0;
+    // Puts the text on the printer's panel for a while.
+    virtual void identify(pappl_printer_t* printer, const std::string& text) = 0;
+
+protected:
+    ~printerStatus() = default;
+};
 
 struct driverContext {
     papplRepairs* repairs = nullptr;  // PAPPL's faults repaired (server only)
-    statusWatch* status = nullptr;    // the printers' status (server only)
+    printerStatus* status = nullptr;  // the printers' status (server only)
 };
 
 // The context of the printer's driver, or null.
 driverContext* driverContextOf(pappl_printer_t* printer);
 // Its status watch, or null (a client subcommand has none).
-statusWatch* statusWatchOf(pappl_printer_t* printer);
+printerStatus* printerStatusOf(pappl_printer_t* printer);
 
 }  // namespace corvane

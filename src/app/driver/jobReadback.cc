@@ -5,7 +5,7 @@
 #include "app/devices/socketDevice.h"
 #include "app/devices/statusCodes.h"
 #include "app/devices/statusCommands.h"
-#include "app/devices/statusWatch.h"
+#include "app/driver/corvaneDriver.h"
 #include "app/driver/driverContext.h"
 
 namespace corvane {
@@ -29,7 +29,7 @@ bool isUsb(pappl_printer_t* printer) {
 
 std::unique_ptr<jobReadback> jobReadback::start(pappl_job_t* job, pappl_device_t* device) {
     pappl_printer_t* printer = papplJobGetPrinter(job);
-    if (!statusWatch::readsBack(printer)) return nullptr;
+    if (!readsBack(printer)) return nullptr;
     if (socketConnection::of(device) == nullptr && !isUsb(printer)) return nullptr;
     return std::make_unique<jobReadback>(job, device);
 }
@@ -50,12 +50,12 @@ jobReadback::jobReadback(pappl_job_t* job, pappl_device_t* device)
     // Page reports only where the back channel is read while the job is
     // written; on USB they would pile up in the printer unread.
     openingBytes = openingBlock(token, connection != nullptr);
-    if (statusWatch* watch = statusWatchOf(printer)) watch->jobStarts(printer, papplJobGetID(job), channel);
+    if (printerStatus* watch = printerStatusOf(printer)) watch->jobStarts(printer, papplJobGetID(job), channel);
 }
 
 jobReadback::~jobReadback() {
     if (connection) connection->giveUp = nullptr;
-    if (statusWatch* watch = statusWatchOf(printer)) watch->jobEnds(printer);
+    if (printerStatus* watch = printerStatusOf(printer)) watch->jobEnds(printer);
 }
 
 void jobReadback::finish(deviceSink& sink) {
@@ -69,7 +69,7 @@ void jobReadback::finish(deviceSink& sink) {
 }
 
 void jobReadback::waitForPrinter() {
-    statusWatch* watch = statusWatchOf(printer);
+    printerStatus* watch = printerStatusOf(printer);
     const bool knownToAnswer = watch && watch->answers(printer);
     const auto silentUntil = clock::now() + (knownToAnswer ? knownPrinterWait : silentPrinterWait);
     std::uint64_t seen = 0;

@@ -1,4 +1,4 @@
-#include "app/devices/statusWatch.h"
+#include "app/server/statusWatch.h"
 
 #include <algorithm>
 #include <array>
@@ -302,12 +302,6 @@ statusWatch::statusWatch(pappl_system_t* system) : system(system) {
 }
 
 statusWatch::~statusWatch() = default;  // each watch's thread stops and joins
-
-bool statusWatch::readsBack(pappl_printer_t* printer) {
-    const std::string scheme = schemeOf(papplPrinterGetDeviceURI(printer));
-    const char* driver = papplPrinterGetDriverName(printer);
-    return driver != nullptr && std::string_view(driver) == driverName && (scheme == "socket" || scheme == "usb");
-}
 
 // Starts a watch for each printer; stops them all when the server stops.
 bool statusWatch::tick(pappl_system_t* system, void* context) {

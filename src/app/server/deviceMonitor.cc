@@ -1,4 +1,4 @@
-#include "app/devices/deviceMonitor.h"
+#include "app/server/deviceMonitor.h"
 
 #include "app/server/htmlText.h"
 #include "app/server/printerList.h"

@@ -22,30 +22,28 @@
 #include <pappl/pappl.h>
 
 #include "app/devices/backChannel.h"
+#include "app/driver/driverContext.h"
 
 namespace corvane {
 
-class statusWatch {
+class statusWatch final : public printerStatus {
 public:
     explicit statusWatch(pappl_system_t* system);
     ~statusWatch();
     statusWatch(const statusWatch&) = delete;
     statusWatch& operator=(const statusWatch&) = delete;
 
-    // From a job's thread: the back channel of the job's connection, from
-    // the job's start to its end (then a status question at once).
-    void jobStarts(pappl_printer_t* printer, int jobId, std::shared_ptr<backChannel> channel);
-    void jobEnds(pappl_printer_t* printer);
+    // A job's back channel, from the job's start to its end (then a status
+    // question at once).
+    void jobStarts(pappl_printer_t* printer, int jobId, std::shared_ptr<backChannel> channel) override;
+    void jobEnds(pappl_printer_t* printer) override;
     // Puts the text on the printer's panel as soon as the printer is free,
     // and takes it off again 10 seconds later.
-    void identify(pappl_printer_t* printer, const std::string& text);
-    // PAPPL wants fresh status: a question soon, at most one each 2 seconds.
-    void refresh(pappl_printer_t* printer);
+    void identify(pappl_printer_t* printer, const std::string& text) override;
+    // A question soon, at most one each 2 seconds.
+    void refresh(pappl_printer_t* printer) override;
     // True once the printer answered: a job then waits longer for its first reply.
-    bool answers(pappl_printer_t* printer);
-
-    // Whether the app talks with this printer at all.
-    static bool readsBack(pappl_printer_t* printer);
+    bool answers(pappl_printer_t* printer) override;
 
 private:
     class printerWatch;
