@@ -47,7 +47,7 @@ refuses_administration() {  # STATUS
   ! "$APP" add -u "ipps://$address:$APP_PORT/ipp/system" -d stranger -m corvane -v file:///tmp \
     </dev/null >"$APP_DIR/add.out" 2>&1 || { echo "Create-Printer from the network was accepted"; return 1; }
   grep -q -i "unauthorized\|forbidden" "$APP_DIR/add.out" || { cat "$APP_DIR/add.out"; return 1; }
-  ! SNAP_COMMON=$APP_DIR "$APP" printers | grep -q stranger || { echo "the stranger's printer exists"; return 1; }
+  ! SNAP_COMMON=$APP_DIR "$APP" printers | matches stranger || { echo "the stranger's printer exists"; return 1; }
 }
 
 # First with no login to ask for (administration is this machine's only),

@@ -83,13 +83,13 @@ valid_jobs() {
     { cat "$work/jobs.txt"; exit 1; }
 }
 valid_jobs
-app_jobs names completed | grep -q "Invoice #42" || { echo "no job named Invoice #42"; exit 1; }
+app_jobs names completed | matches "Invoice #42" || { echo "no job named Invoice #42"; exit 1; }
 sink_stop
 kill -TERM "$APP_PID"; wait "$APP_PID" 2>/dev/null || true
 app_restart
 valid_jobs
 [ "$(app_jobs names completed | wc -l)" = 7 ] || { echo "jobs after the restart:"; app_jobs names completed; exit 1; }
-app_jobs names completed | grep -q "Invoice #42" || { echo "Invoice #42 lost in the restart"; exit 1; }
+app_jobs names completed | matches "Invoice #42" || { echo "Invoice #42 lost in the restart"; exit 1; }
 echo "job names: 7 jobs, one JOB NAME line each, Get-Jobs valid before and after a restart"
 
 # 2. Copies of Apple raster documents, whose pages come once: collated (the

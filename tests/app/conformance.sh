@@ -53,7 +53,7 @@ app_add_printer corvane "socket://127.0.0.1:$SINK_PORT$snmp" && app_add_printer 
 wait "$samples_pid" || { echo "making the suite's documents failed" >&2; exit 1; }
 app_wait_up corvane || exit 1
 # The supplies are read with the printer's first status question.
-supplied() { ipptool -tv "$uri" get-printer-attributes.test | grep -q 'printer-supply '; }
+supplied() { ipptool -tv "$uri" get-printer-attributes.test | matches 'printer-supply '; }
 [ -n "${SNMP_PID:-}" ] && { wait_for 20 supplied || echo "NOTE: no supplies yet"; }
 cd "$docs" || exit 1
 

@@ -29,7 +29,7 @@ grep -q "media-ready.*iso_a4_210x297mm" <<<"$attributes" || { echo "ready media 
 grep -q "print-color-mode-default.*monochrome" <<<"$attributes" || { echo "default colour mode lost"; exit 1; }
 
 app_expect_job "$printer" "$long" aborted 10
-app_job_attr "$printer" "$long" job-state-reasons | grep -q aborted-by-system || { echo "job $long has no reason"; exit 1; }
+app_job_attr "$printer" "$long" job-state-reasons | matches aborted-by-system || { echo "job $long has no reason"; exit 1; }
 app_expect_job "$printer" "$second" completed 40
 app_expect_job "$printer" "$third" completed 40
 pcl_check "$APP_DIR/out/third.pcl"

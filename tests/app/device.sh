@@ -16,8 +16,8 @@ app_add_printer "$printer" "socket://127.0.0.1:$port"
 printer_reasons() {
   ipptool -tv "$APP_URI/ipp/print/$printer" get-printer-attributes.test | awk -F' = ' '/printer-state-reasons/ { print $2 }'
 }
-job_says() { app_job_attr "$printer" "$1" job-state-message | grep -q "$2"; }
-reasons_say() { printer_reasons | grep -q "$1"; }
+job_says() { app_job_attr "$printer" "$1" job-state-message | matches "$2"; }
+reasons_say() { printer_reasons | matches "$1"; }
 back_online() { ! reasons_say offline; }
 # received_once FOLDER JOB: the printer got one connection, a whole stream of JOB's 3 pages.
 received_once() {

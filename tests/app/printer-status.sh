@@ -32,7 +32,7 @@ reasons() {
   ipptool -tv "$APP_URI/ipp/print/net" get-printer-attributes.test | awk -F' = ' '/printer-state-reasons/ { print $2 }'
 }
 reasons_are() { [ "$(reasons)" = "$1" ]; }
-page_says() { curl -sf "http://127.0.0.1:$APP_PORT/net/" | grep -qF "Printer: $1"; }
+page_says() { curl -sf "http://127.0.0.1:$APP_PORT/net/" | matches -F "Printer: $1"; }
 job_attr() { app_job_attr net "$1" "$2"; }
 job_is() { [ "$(app_jobs net completed | awk -v id="$1" '$1 == id { print $2 }')" = "$2" ] || [ "$(app_jobs net not-completed | awk -v id="$1" '$1 == id { print $2 }')" = "$2" ]; }
 
@@ -91,7 +91,7 @@ for round in 1 2 3 4; do sink_say flood 50000 >/dev/null; sleep 0.3; done
 check "a flood of 200000 reports: completed" app_expect_job net "$id" completed 60
 check "with 5 impressions" test "$(job_attr "$id" job-impressions-completed)" = 5
 # (AddressSanitizer keeps freed memory in quarantine: no bound to check there.)
-if ldd "$APP" | grep -q libasan; then
+if [[ $(ldd "$APP") == *libasan* ]]; then
   echo "note - server memory grew $(( ($(rss) - before) / 1024 )) MiB under AddressSanitizer"
 else
   check "server memory grew $(( ($(rss) - before) / 1024 )) MiB (at most 32)" test $(( $(rss) - before )) -le 32768

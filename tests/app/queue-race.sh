@@ -61,7 +61,7 @@ net_ok() {
     twice=$(sent_names | uniq -d)
     [ -z "$twice" ] || { echo "  sent twice: $twice"; return 1; }
     for name in $(completed net); do
-        sent_names | grep -qxF "$name" || { echo "  $name never reached the printer"; return 1; }
+        sent_names | matches -xF "$name" || { echo "  $name never reached the printer"; return 1; }
     done
 }
 check "$(ls "$net" | wc -l) connections on socket://, $(sent_names | wc -l) jobs sent, each once, each decodes" net_ok

@@ -20,6 +20,11 @@
 
 cupsd_log() { echo "cupsd: $*" >&2; }
 
+# grep -q for the end of a pipeline: it reads all of its input, so that the
+# command before it never dies of a closed pipe (which pipefail would count
+# as a failure).
+matches() { grep "$@" >/dev/null; }
+
 wait_for() {
     local deadline=$((SECONDS + $1))
     shift
@@ -103,7 +108,7 @@ CONF
 }
 
 # The daemon says it runs, or it is gone.
-cupsd_answers() { ! kill -0 "$CUPSD_PID" 2>/dev/null || lpstat -r 2>/dev/null | grep -q "is running"; }
+cupsd_answers() { ! kill -0 "$CUPSD_PID" 2>/dev/null || lpstat -r 2>/dev/null | matches "is running"; }
 
 cupsd_stop_daemon() {
     [ -n "${CUPSD_PID:-}" ] || return 0
