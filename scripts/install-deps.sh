@@ -10,7 +10,7 @@ PACKAGES=(
   time cups-ppdc cups-filters-core-drivers cups
   cups-daemon cups-client cups-filters ghostscript dpkg-dev gzip
   clang libclang-rt-14-dev valgrind
-  libpappl-dev libgs-dev cups-ipp-utils libpam0g-dev python3 curl
+  libpappl-dev libgs-dev libqpdf-dev cups-ipp-utils libpam0g-dev python3 curl
 )
 
 missing=()

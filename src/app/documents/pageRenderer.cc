@@ -45,7 +45,7 @@ bool sendAll(int fd, std::string_view text) {
 
 std::vector<std::string> pageRenderer::commandFor(const renderRequest& request) {
     std::vector<std::string> command = {rendererProgram(), request.gray ? "gray" : "rgb",
-                                        std::string(sharedPages(request))};
+                                        toText(pagesToDraw(request))};
     for (auto& argument : ghostscriptOptions(request)) command.push_back(std::move(argument));
     return command;
 }
