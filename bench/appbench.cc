@@ -19,8 +19,8 @@
 //   appbench render [--shared] FILE
 //     The app's renderer (corvane-render) on FILE as the app runs it for a
 //     US Letter sRGB job, each band given back at once: rendering alone;
-//     --shared: two renderers sharing the pages, odd and even, as the app
-//     runs them on two cores or more.
+//     --shared: as the app runs them on two cores or more (two renderers
+//     for a document of 4 pages or more).
 #include <cups/cups.h>
 #include <csignal>
 #include <netinet/in.h>
@@ -372,12 +372,12 @@ corvane::renderRequest letterRequest(int argc, char** argv) {
     return request;
 }
 
-// The app's renderers alone: one, or two sharing the pages (--shared), each
-// band given back as soon as it is drawn.
+// The app's renderers alone, as on one core or (--shared) on two, each band
+// given back as soon as it is drawn.
 int renderOnly(int argc, char** argv) {
     const corvane::renderRequest request = letterRequest(argc, argv);
     const bool shared = argc > 2 && std::string_view(argv[2]) == "--shared";
-    const auto renderers = corvane::rendererPool{}.take(corvane::shareOut(request, shared ? 2 : 1));
+    const auto renderers = corvane::rendererPool{}.startDocument(request, shared ? 2 : 1);
     if (renderers.empty()) return 1;
     unsigned pages = 0;
     while (renderers[pages % renderers.size()]->nextPage()) {

@@ -85,30 +85,29 @@ TEST(BandProtocol, OnlyRowsInsideASlotAndInPageOrderAreUsed) {
     EXPECT_FALSE(bands::usableBand({1, 6600, 0}, letter, 6600));           // empty
 }
 
-// Two renderers share the job's pages, its first, third, ... page and the
-// others, whether it prints the whole document or a range; gs alone gets
-// the range and the document on its command line.
-TEST(GhostscriptCommand, RenderersShareTheJobsPages) {
-    renderRequest whole{.file = "/spool/d.pdf", .widthPwg = 21590, .lengthPwg = 27940};
-    const auto pagesOf = [](const renderRequest& request) { return toText(pagesToDraw(request)); };
+// A job of a few pages has one renderer; a longer one, on two cores, two,
+// each with every other page of the job's range. gs alone gets the range
+// and the document on its command line.
+TEST(PageSelection, LongJobsAreSharedByTwoRenderers) {
+    const auto texts = [](const std::vector<pageSelection>& shares) {
+        std::vector<std::string> text;
+        for (const auto& share : shares) text.push_back(toText(share));
+        return text;
+    };
+    const pageSelection whole;
+    using texts_t = std::vector<std::string>;
+    EXPECT_EQ(texts(shareOut(whole, 20, 1)), texts_t{"1-/1"});
+    EXPECT_EQ(texts(shareOut(whole, 20, 8)), (texts_t{"1-/2", "2-/2"}));
+    EXPECT_EQ(texts(shareOut(whole, pagesWorthTwoRenderers - 1, 2)), texts_t{"1-/1"});
+    EXPECT_EQ(texts(shareOut(whole, pagesWorthTwoRenderers, 2)), (texts_t{"1-/2", "2-/2"}));
+    EXPECT_EQ(texts(shareOut({3, 8, 1}, 20, 2)), (texts_t{"3-8/2", "4-8/2"}));
+    EXPECT_EQ(texts(shareOut({3, 4, 1}, 20, 2)), texts_t{"3-4/1"});      // two pages of a long document
+    EXPECT_EQ(texts(shareOut({18, std::nullopt, 1}, 20, 2)), texts_t{"18-/1"});
 
-    const auto alone = shareOut(whole, 1);
-    ASSERT_EQ(alone.size(), 1u);
-    EXPECT_EQ(pagesOf(alone[0]), "1-/1");
-    const auto shared = shareOut(whole, 8);
-    ASSERT_EQ(shared.size(), 2u);
-    EXPECT_EQ(pagesOf(shared[0]), "1-/2");
-    EXPECT_EQ(pagesOf(shared[1]), "2-/2");
-    // The document is not among the renderer's options.
-    for (const auto& option : ghostscriptOptions(shared[1])) EXPECT_EQ(option.find("d.pdf"), std::string::npos);
-
-    renderRequest range = whole;
-    range.firstPage = 3;
-    range.lastPage = 8;
-    const auto ranged = shareOut(range, 2);
-    ASSERT_EQ(ranged.size(), 2u);
-    EXPECT_EQ(pagesOf(ranged[0]), "3-8/2");
-    EXPECT_EQ(pagesOf(ranged[1]), "4-8/2");
+    const renderRequest range{.file = "/spool/d.pdf", .widthPwg = 21590, .lengthPwg = 27940,
+                              .firstPage = 3, .lastPage = 8};
+    EXPECT_EQ(toText(jobPages(range)), "3-8/1");
+    for (const auto& option : ghostscriptOptions(range)) EXPECT_EQ(option.find("d.pdf"), std::string::npos);
     const auto arguments = ghostscriptArguments(range);
     EXPECT_EQ(std::vector(arguments.end() - 4, arguments.end()),
               (std::vector<std::string>{"-dFirstPage=3", "-dLastPage=8", "-f", "/spool/d.pdf"}));
@@ -140,17 +139,17 @@ TEST(PageSelection, PagesOfTheDocument) {
         EXPECT_FALSE(parsePageSelection(bad)) << bad;
 }
 
-// Renderers started for a next job wait five minutes for it, then stop.
-TEST(RendererPool, PreparedRenderersStopAfterFiveIdleMinutes) {
+// A renderer started for a next job waits five minutes for it, then stops.
+TEST(RendererPool, PreparedRendererStopsAfterFiveIdleMinutes) {
     rendererPool pool;
     const auto start = rendererPool::clock::now();
     const renderRequest letter{.file = "", .widthPwg = 21590, .lengthPwg = 27940};
-    pool.prepare(shareOut(letter, 2), start);
-    EXPECT_EQ(pool.preparedCount(), 2u);
+    pool.prepare(letter, start);
+    EXPECT_TRUE(pool.hasPrepared());
     pool.dropIdle(start + std::chrono::minutes(4));
-    EXPECT_EQ(pool.preparedCount(), 2u);
+    EXPECT_TRUE(pool.hasPrepared());
     pool.dropIdle(start + std::chrono::minutes(5));
-    EXPECT_EQ(pool.preparedCount(), 0u);
+    EXPECT_FALSE(pool.hasPrepared());
 }
 
 TEST(TestPageDocument, CrossReferencePointsAtEveryObject) {

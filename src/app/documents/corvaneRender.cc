@@ -3,14 +3,13 @@
 // 101 MB per Letter page through a pipe cost Ghostscript as much as
 // rendering a text page; here it only draws.
 //
-//   corvane-render rgb|gray PAGES GHOSTSCRIPT-OPTIONS...
+//   corvane-render rgb|gray GHOSTSCRIPT-OPTIONS...
 //
-// PAGES names the pages to draw (app/pageSelection.h). The document's path
-// comes on descriptor 5 once Ghostscript is ready. Ghostscript's messages,
-// its standard output included, go to standard error; standard output
-// carries only the records. Exit status 0 when the pages were rendered (or
-// no document came), 1 when Ghostscript stopped with an error, 2 when the
-// renderer could not start.
+// The document and the pages to draw come on descriptor 5 once Ghostscript
+// is ready. Ghostscript's messages, its standard output included, go to
+// standard error; standard output carries only the records. Exit status 0
+// when the pages were rendered (or no document came), 1 when Ghostscript
+// stopped with an error, 2 when the renderer could not start.
 //
 // Two devices draw the pages:
 // - the display device draws each band straight into a slot;
@@ -261,22 +260,6 @@ int answerDisplay(void*, void* context, const char* device, int id, int size, vo
     return 0;
 }
 
-// Everything the app writes on `documentFd` before closing it; none when
-// it closed it without a word.
-std::optional<std::string> documentPath() {
-    std::string path;
-    char buffer[512];
-    for (;;) {
-        const ssize_t got = read(bands::documentFd, buffer, sizeof buffer);
-        if (got < 0 && errno == EINTR) continue;
-        if (got <= 0) break;
-        path.append(buffer, static_cast<std::size_t>(got));
-    }
-    close(bands::documentFd);
-    if (path.empty()) return std::nullopt;
-    return path;
-}
-
 // A PostScript string of any bytes: hexadecimal.
 std::string postscriptString(std::string_view text) {
     static constexpr char digits[] = "0123456789abcdef";
@@ -419,7 +402,7 @@ private:
     std::future<void> reading;
 };
 
-int render(std::string_view colours, std::string_view pagesText, int argc, char** argv) {
+int render(std::string_view colours, int argc, char** argv) {
     // 8 bits per colour, no alpha, red first, top row first, chunky.
     unsigned int format = 0;
     for (const unsigned int flag : {unsigned{DISPLAY_ALPHA_NONE}, unsigned{DISPLAY_DEPTH_8},
@@ -430,8 +413,6 @@ int render(std::string_view colours, std::string_view pagesText, int argc, char*
     if (colours == "rgb") format |= DISPLAY_COLORS_RGB;
     else if (gray) format |= DISPLAY_COLORS_GRAY;
     else return 2;
-    const auto selection = parsePageSelection(pagesText);
-    if (!selection) return 2;
     const std::vector<std::string> options(argv, argv + argc);
 
     // The records leave by a descriptor of their own; anything written to
@@ -461,10 +442,17 @@ int render(std::string_view colours, std::string_view pagesText, int argc, char*
     arguments.insert(arguments.end(), options.begin(), options.end());
     if (!display.start(arguments)) finish(false);
 
-    const auto document = documentPath();
+    // No document: the renderer was not needed.
+    const auto document = bands::receiveMessage(bands::documentFd);
     if (!document) finish(true);
     const auto pageCount = display.open(*document) ? display.pageCount() : std::nullopt;
     if (!pageCount) finish(false);
+    const auto answer = bands::sendMessage(bands::documentFd, std::to_string(*pageCount))
+                            ? bands::receiveMessage(bands::documentFd)
+                            : std::nullopt;
+    if (!answer) finish(true);
+    const auto selection = parsePageSelection(*answer);
+    if (!selection) finish(false, "corvane-render: the pages to draw make no sense.\n");
     const std::vector<unsigned> pages = selectedPages(*selection, *pageCount);
     const std::vector<bool> shaded = pages.empty() ? std::vector<bool>{} : shadedPages(*document);
     // A Ghostscript without the cups device draws every page on the display.
@@ -482,10 +470,10 @@ int render(std::string_view colours, std::string_view pagesText, int argc, char*
 }  // namespace corvane
 
 int main(int argc, char** argv) {
-    if (argc < 3) {
-        std::fputs("usage: corvane-render rgb|gray PAGES GHOSTSCRIPT-OPTIONS...\n"
-                   "       (the document's path on descriptor 5)\n", stderr);
+    if (argc < 2) {
+        std::fputs("usage: corvane-render rgb|gray GHOSTSCRIPT-OPTIONS...\n"
+                   "       (the document and its pages on descriptor 5)\n", stderr);
         return 2;
     }
-    return corvane::render(argv[1], argv[2], argc - 3, argv + 3);
+    return corvane::render(argv[1], argc - 2, argv + 2);
 }

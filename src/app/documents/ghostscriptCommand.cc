@@ -14,18 +14,8 @@ std::string points(int pwgUnits) {
 
 }  // namespace
 
-std::vector<renderRequest> shareOut(const renderRequest& request, unsigned renderers) {
-    if (renderers < 2) return {request};
-    std::vector<renderRequest> shares(2, request);
-    for (unsigned index = 0; index < 2; ++index) {
-        shares[index].shareIndex = index;
-        shares[index].sharedBy = 2;
-    }
-    return shares;
-}
-
 std::vector<std::string> ghostscriptOptions(const renderRequest& request) {
-    std::vector<std::string> command = {
+    return {
         "-q", "-dSAFER", "-dBATCH", "-dNOPAUSE",
         // A damaged document stops with an error instead of printing what
         // Ghostscript could recover.
@@ -34,11 +24,10 @@ std::vector<std::string> ghostscriptOptions(const renderRequest& request) {
         "-dDEVICEHEIGHTPOINTS=" + points(request.lengthPwg),
         "-dFIXEDMEDIA", "-dPDFFitPage",
     };
-    return command;
 }
 
-pageSelection pagesToDraw(const renderRequest& request) {
-    return {request.firstPage.value_or(1) + request.shareIndex, request.lastPage, request.sharedBy};
+pageSelection jobPages(const renderRequest& request) {
+    return {request.firstPage.value_or(1), request.lastPage, 1};
 }
 
 std::vector<std::string> ghostscriptArguments(const renderRequest& request) {

@@ -1,6 +1,5 @@
 // Ghostscript's options for a PDF job, whatever device draws the pages:
-// 600 dpi, every page fitted to the job's paper; and which pages a renderer
-// draws.
+// 600 dpi, every page fitted to the job's paper.
 #pragma once
 
 #include <optional>
@@ -19,18 +18,10 @@ struct renderRequest {
     bool gray = false;  // 8-bit gray instead of 24-bit RGB
     std::optional<unsigned> firstPage;  // page range, when the job has one
     std::optional<unsigned> lastPage;
-    // When two renderers share the job's pages: the first draws the job's
-    // first, third, ... page, the second the others.
-    unsigned shareIndex = 0;
-    unsigned sharedBy = 1;
 };
 
-// The requests of renderers sharing the document's pages, in the order the
-// pages come from them (page n of the job from request n % size): two with
-// two renderers or more, else one.
-std::vector<renderRequest> shareOut(const renderRequest& request, unsigned renderers);
-// The pages the request's renderer draws: its share of the job's range.
-pageSelection pagesToDraw(const renderRequest& request);
+// The job's pages.
+pageSelection jobPages(const renderRequest& request);
 
 // Everything but the pages and the document: what a renderer is started
 // with before it is given the file.

@@ -49,4 +49,14 @@ std::vector<unsigned> selectedPages(const pageSelection& pages, unsigned pageCou
     return selected;
 }
 
+std::vector<pageSelection> shareOut(const pageSelection& job, unsigned pageCount, unsigned cores) {
+    if (cores < 2 || selectedPages(job, pageCount).size() < pagesWorthTwoRenderers) return {job};
+    pageSelection second = job;
+    second.first = job.first + job.step;
+    second.step = job.step * 2;
+    pageSelection first = job;
+    first.step = job.step * 2;
+    return {first, second};
+}
+
 }  // namespace corvane

@@ -23,4 +23,14 @@ std::optional<pageSelection> parsePageSelection(std::string_view text);
 // The selected pages of a document of `pageCount` pages, in order.
 std::vector<unsigned> selectedPages(const pageSelection& pages, unsigned pageCount);
 
+// A job of at least this many pages is shared by two renderers when the
+// machine has two cores: below it, the second renderer's start (about
+// 50 ms) costs more than it saves.
+constexpr unsigned pagesWorthTwoRenderers = 4;
+
+// What each renderer of a job draws, in the order the job's pages come from
+// them (page n of the job from share n % size): the first, third, ... page
+// of the job's pages and the others, or all of them in one share.
+std::vector<pageSelection> shareOut(const pageSelection& job, unsigned pageCount, unsigned cores);
+
 }  // namespace corvane
