@@ -454,7 +454,13 @@ int render(std::string_view colours, int argc, char** argv) {
     const auto selection = parsePageSelection(*answer);
     if (!selection) finish(false, "corvane-render: the pages to draw make no sense.\n");
     const std::vector<unsigned> pages = selectedPages(*selection, *pageCount);
-    const std::vector<bool> shaded = pages.empty() ? std::vector<bool>{} : shadedPages(*document);
+#ifdef CORVANE_BENCH_SWITCHES
+    // bench/run's build times documents with every page on the display beside this.
+    const bool displayOnly = std::getenv("CORVANE_BENCH_DISPLAY_ONLY") != nullptr;
+#else
+    const bool displayOnly = false;
+#endif
+    const std::vector<bool> shaded = pages.empty() || displayOnly ? std::vector<bool>{} : shadedPages(*document);
     // A Ghostscript without the cups device draws every page on the display.
     std::optional<rasterPages> raster;
     for (const unsigned page : pages) {

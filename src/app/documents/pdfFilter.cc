@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <thread>
@@ -38,7 +39,13 @@ std::string errorLine(const std::string& text) {
 
 // With a second core, a second renderer interprets the next page while the
 // first one's bands go to the printer.
-unsigned cores() { return std::thread::hardware_concurrency(); }
+unsigned cores() {
+#ifdef CORVANE_BENCH_SWITCHES
+    // bench/run's build times jobs with one renderer beside this.
+    if (const char* renderers = std::getenv("CORVANE_BENCH_RENDERERS")) return std::atoi(renderers);
+#endif
+    return std::thread::hardware_concurrency();
+}
 
 // One PDF job: each copy is rendered by its own Ghostscript runs, and each
 // page goes through the driver while the next ones are still being rendered.
