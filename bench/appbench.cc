@@ -2,7 +2,7 @@
 // benchmark (bench/app-e2e.sh starts the server).
 //
 //   appbench print --server ipp://127.0.0.1:PORT --pid PID --format MIME
-//                  [--jobs N] [--reset-peak] [--page-end BYTES] FILE
+//                  [--jobs N] [--reset-peak] [--cold] [--page-end BYTES] FILE
 //     Listens on a free loopback port as the printer (a socket:// device
 //     whose bytes are counted and thrown away), adds a "corvane-oneway" printer for
 //     it and prints FILE N times one after the other.
@@ -10,7 +10,9 @@
 //     first byte, to byte BYTES (the end of page 1) and to the last byte on
 //     the device, bytes received, the server's peak RSS in KiB
 //     (--reset-peak: the peak of this job alone), and the CPU seconds of the
-//     server and of its children (Ghostscript) during the job.
+//     server and of its children (the renderers) during the job. --cold:
+//     the renderer the server started for the new printer is stopped
+//     before the first job, which then waits for Ghostscript's start.
 //
 //   appbench gs-command [--first N] [--last N] FILE
 //     Ghostscript alone with the options the app gives its renderer for a US
@@ -19,8 +21,8 @@
 //   appbench render [--shared] FILE
 //     The app's renderer (corvane-render) on FILE as the app runs it for a
 //     US Letter sRGB job, each band given back at once: rendering alone;
-//     --shared: two renderers sharing the pages, odd and even, as the app
-//     runs them on two cores or more.
+//     --shared: as the app runs them on two cores or more (two renderers
+//     for a document of 4 pages or more).
 #include <cups/cups.h>
 #include <csignal>
 #include <netinet/in.h>
@@ -33,6 +35,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <iterator>
@@ -292,11 +295,42 @@ private:
     std::string procDir;
 };
 
+// Kills the server's renderers and waits until each has ended (the server
+// then starts a new one for its next job).
+void stopRenderers(long serverPid) {
+    std::vector<pid_t> stopped;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+        const std::string name = entry.path().filename();
+        if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+        std::ifstream stat(entry.path() / "stat");
+        std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+        const auto open = text.find('('), close = text.rfind(')');
+        if (open == std::string::npos || close == std::string::npos) continue;
+        std::istringstream fields(text.substr(close + 2));
+        char state = 0;
+        long parent = 0;
+        fields >> state >> parent;
+        if (parent != serverPid || text.substr(open + 1, close - open - 1) != "corvane-render") continue;
+        const auto pid = static_cast<pid_t>(std::stol(name));
+        if (kill(pid, SIGKILL) == 0) stopped.push_back(pid);
+    }
+    for (const pid_t pid : stopped)
+        for (;;) {
+            std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+            std::string text;
+            std::getline(stat, text);
+            const auto close = text.rfind(')');
+            if (!stat || close == std::string::npos || text.substr(close + 2, 1) == "Z") break;
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+}
+
 struct printArguments {
     std::string server, format, file;
     long pid = 0;
     unsigned jobs = 1;
     bool resetPeak = false;
+    bool cold = false;
     std::uint64_t pageEnd = 0;
 };
 
@@ -321,6 +355,7 @@ int printJobs(const printArguments& args) {
     appClient client(args.server);
     const std::string name = "bench" + std::to_string(getpid());
     client.addPrinter(name, "socket://127.0.0.1:" + std::to_string(printer.port()));
+    if (args.cold) stopRenderers(args.pid);
     const peakMemory memory(args.pid);
     int failures = 0;
     std::printf("job\tstate\tdone_s\tfirst_byte_s\tpage1_s\tlast_byte_s\tbytes\tpeak_kib\tcpu_s\tchild_cpu_s\n");
@@ -374,12 +409,12 @@ corvane::renderRequest letterRequest(int argc, char** argv) {
     return request;
 }
 
-// The app's renderers alone: one, or two sharing the pages (--shared), each
-// band given back as soon as it is drawn.
+// The app's renderers alone, as on one core or (--shared) on two, each band
+// given back as soon as it is drawn.
 int renderOnly(int argc, char** argv) {
     const corvane::renderRequest request = letterRequest(argc, argv);
     const bool shared = argc > 2 && std::string_view(argv[2]) == "--shared";
-    const auto renderers = corvane::rendererPool{}.take(corvane::shareOut(request, shared ? 2 : 1));
+    const auto renderers = corvane::rendererPool{}.startDocument(request, shared ? 2 : 1);
     if (renderers.empty()) return 1;
     unsigned pages = 0;
     while (renderers[pages % renderers.size()]->nextPage()) {
@@ -408,7 +443,7 @@ int printCommand(int argc, char** argv) {
 int usage() {
     std::fprintf(stderr,
                  "usage: appbench print --server URI --pid PID --format MIME [--jobs N] [--reset-peak]"
-                 " [--page-end BYTES] FILE\n"
+                 " [--cold] [--page-end BYTES] FILE\n"
                  "       appbench gs-command [--first N] [--last N] FILE\n"
                  "       appbench render [--shared] FILE\n");
     return 2;
@@ -432,6 +467,7 @@ int main(int argc, char** argv) {
         else if (arg == "--jobs" && hasValue) args.jobs = static_cast<unsigned>(std::stoul(argv[++i]));
         else if (arg == "--page-end" && hasValue) args.pageEnd = std::stoull(argv[++i]);
         else if (arg == "--reset-peak") args.resetPeak = true;
+        else if (arg == "--cold") args.cold = true;
         else if (!arg.starts_with("--")) args.file = argv[i];
         else return usage();
     }

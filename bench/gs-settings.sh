@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Times Ghostscript alone (output to /dev/null) with the options the printer
-# application gives its renderer, on the ppmraw device (the same pixels) and
-# with variations of the device and the rendering settings, on the benchmark
-# documents: the measurements behind the app's choice.
+# application gives its renderer, on its 24-bit RGB raster devices and with
+# variations of the rendering settings, beside the app's renderer, on the
+# benchmark documents: the measurements behind the app's choice.
 #
 #   bench/gs-settings.sh [--runs R] PDF...
 #
@@ -19,17 +19,17 @@ trap 'rm -rf "$TMP"' EXIT
 # Variations: a label, then arguments that replace or join the app's own.
 variants=(
   "ppmraw device|"
-  "display device: the app's renderer|RENDERER"
-  "display device: the app's two renderers, odd and even pages|RENDERERS"
-  "2 processes, odd and even pages|PAIR"
-  "start alone (no document)|START"
+  "bmp16m device|-sDEVICE=bmp16m"
+  "png16m device|-sDEVICE=png16m"
   "pwgraster device|-sDEVICE=pwgraster -dcupsColorSpace=19 -dcupsBitsPerColor=8"
   "cups device|-sDEVICE=cups -dcupsColorSpace=19 -dcupsBitsPerColor=8"
+  "the app's renderer (display device, cups device for shaded pages)|RENDERER"
+  "the app's renderers on two cores|RENDERERS"
+  "2 processes, odd and even pages|PAIR"
+  "start alone (no document)|START"
   "2 rendering threads|-dNumRenderingThreads=2"
   "whole page in memory|-dMaxBitmap=2000000000"
-  "bands 4 MiB|-dMaxBitmap=0 -dBufferSpace=4000000"
   "bands 32 MiB|-dMaxBitmap=0 -dBufferSpace=32000000"
-  "bands 32 MiB, 2 threads|-dMaxBitmap=0 -dBufferSpace=32000000 -dNumRenderingThreads=2"
 )
 
 for ((run = 0; run < RUNS; run++)); do

@@ -10,7 +10,7 @@ PACKAGES=(
   time cups-ppdc cups-filters-core-drivers cups
   cups-daemon cups-client cups-filters ghostscript dpkg-dev gzip
   clang libclang-rt-14-dev valgrind
-  libpappl-dev libgs-dev cups-ipp-utils libpam0g-dev python3 curl snmpd
+  libpappl-dev libgs-dev libqpdf-dev cups-ipp-utils libpam0g-dev python3 curl snmpd
   # PAPPL's own build, for the app's tests against PAPPL 1.4 (build-pappl.sh)
   libavahi-client-dev libgnutls28-dev libjpeg-dev libusb-1.0-0-dev zlib1g-dev
 )

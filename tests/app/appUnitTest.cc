@@ -155,52 +155,71 @@ TEST(BandProtocol, OnlyRowsInsideASlotAndInPageOrderAreUsed) {
     EXPECT_FALSE(bands::usableBand({1, 6600, 0}, letter, 6600));           // empty
 }
 
-// Two renderers share a whole document, odd and even pages; a page range
-// stays with one (a list of pages fails on pages the document lacks).
-TEST(GhostscriptCommand, OnlyWholeDocumentsAreSharedOut) {
-    renderRequest whole{.file = "/spool/d.pdf", .widthPwg = 21590, .lengthPwg = 27940};
-    const auto range = [](const renderRequest& request) {
-        std::string found;
-        for (const auto& option : ghostscriptOptions(request))
-            if (option.starts_with("-dFirstPage=") || option.starts_with("-dLastPage=")) found += option + " ";
-        return found;
+// A job of a few pages has one renderer; a longer one, on two cores, two,
+// each with every other page of the job's range. gs alone gets the range
+// and the document on its command line.
+TEST(PageSelection, LongJobsAreSharedByTwoRenderers) {
+    const auto texts = [](const std::vector<pageSelection>& shares) {
+        std::vector<std::string> text;
+        for (const auto& share : shares) text.push_back(toText(share));
+        return text;
     };
+    const pageSelection whole;
+    using texts_t = std::vector<std::string>;
+    EXPECT_EQ(texts(shareOut(whole, 20, 1)), texts_t{"1-/1"});
+    EXPECT_EQ(texts(shareOut(whole, 20, 8)), (texts_t{"1-/2", "2-/2"}));
+    EXPECT_EQ(texts(shareOut(whole, pagesWorthTwoRenderers - 1, 2)), texts_t{"1-/1"});
+    EXPECT_EQ(texts(shareOut(whole, pagesWorthTwoRenderers, 2)), (texts_t{"1-/2", "2-/2"}));
+    EXPECT_EQ(texts(shareOut({3, 8, 1}, 20, 2)), (texts_t{"3-8/2", "4-8/2"}));
+    EXPECT_EQ(texts(shareOut({3, 4, 1}, 20, 2)), texts_t{"3-4/1"});      // two pages of a long document
+    EXPECT_EQ(texts(shareOut({18, std::nullopt, 1}, 20, 2)), texts_t{"18-/1"});
 
-    const auto alone = shareOut(whole, 1);
-    ASSERT_EQ(alone.size(), 1u);
-    EXPECT_EQ(sharedPages(alone[0]), "all");
-    const auto shared = shareOut(whole, 8);
-    ASSERT_EQ(shared.size(), 2u);
-    EXPECT_EQ(sharedPages(shared[0]), "odd");
-    EXPECT_EQ(sharedPages(shared[1]), "even");
-    EXPECT_EQ(range(shared[1]), "");
-    // The document is not among the options; the command line ends with it.
-    for (const auto& option : ghostscriptOptions(shared[1])) EXPECT_EQ(option.find("d.pdf"), std::string::npos);
-    const auto arguments = ghostscriptArguments(shared[1]);
-    EXPECT_EQ(std::vector(arguments.end() - 2, arguments.end()), (std::vector<std::string>{"-f", "/spool/d.pdf"}));
-
-    renderRequest fromPage3 = whole;
-    fromPage3.firstPage = 3;
-    const auto ranged = shareOut(fromPage3, 2);
-    ASSERT_EQ(ranged.size(), 1u);
-    EXPECT_EQ(sharedPages(ranged[0]), "all");
-    EXPECT_EQ(range(ranged[0]), "-dFirstPage=3 ");
-    renderRequest toPage5 = whole;
-    toPage5.lastPage = 5;
-    EXPECT_EQ(shareOut(toPage5, 2).size(), 1u);
+    const renderRequest range{.file = "/spool/d.pdf", .widthPwg = 21590, .lengthPwg = 27940,
+                              .firstPage = 3, .lastPage = 8};
+    EXPECT_EQ(toText(jobPages(range)), "3-8/1");
+    for (const auto& option : ghostscriptOptions(range)) EXPECT_EQ(option.find("d.pdf"), std::string::npos);
+    const auto arguments = ghostscriptArguments(range);
+    EXPECT_EQ(std::vector(arguments.end() - 4, arguments.end()),
+              (std::vector<std::string>{"-dFirstPage=3", "-dLastPage=8", "-f", "/spool/d.pdf"}));
 }
 
-// Renderers started for a next job wait five minutes for it, then stop.
-TEST(RendererPool, PreparedRenderersStopAfterFiveIdleMinutes) {
+// The renderer's pages: its text form both ways, and the pages a document
+// of a given length has of it.
+TEST(PageSelection, PagesOfTheDocument) {
+    const struct {
+        const char* text;
+        unsigned pageCount;
+        std::vector<unsigned> pages;
+    } cases[] = {
+        {"1-/1", 3, {1, 2, 3}},
+        {"2-/2", 5, {2, 4}},
+        {"2-/2", 1, {}},            // a one-page document has no even page
+        {"3-9/2", 20, {3, 5, 7, 9}},
+        {"3-9/2", 6, {3, 5}},       // a range past the document's end
+        {"7-/1", 3, {}},
+        {"1-/4294967295", 3, {1}},  // no endless count past the last page
+    };
+    for (const auto& c : cases) {
+        const auto parsed = parsePageSelection(c.text);
+        ASSERT_TRUE(parsed) << c.text;
+        EXPECT_EQ(toText(*parsed), c.text);
+        EXPECT_EQ(selectedPages(*parsed, c.pageCount), c.pages) << c.text << " of " << c.pageCount;
+    }
+    for (const char* bad : {"", "all", "0-/1", "1-/0", "1/1", "1-2", "1-2/", "x-/1", "1-/1 ", "-3/1"})
+        EXPECT_FALSE(parsePageSelection(bad)) << bad;
+}
+
+// A renderer started for a next job waits five minutes for it, then stops.
+TEST(RendererPool, PreparedRendererStopsAfterFiveIdleMinutes) {
     rendererPool pool;
     const auto start = rendererPool::clock::now();
     const renderRequest letter{.file = "", .widthPwg = 21590, .lengthPwg = 27940};
-    pool.prepare(shareOut(letter, 2), start);
-    EXPECT_EQ(pool.preparedCount(), 2u);
+    pool.prepare(letter, start);
+    EXPECT_TRUE(pool.hasPrepared());
     pool.dropIdle(start + std::chrono::minutes(4));
-    EXPECT_EQ(pool.preparedCount(), 2u);
+    EXPECT_TRUE(pool.hasPrepared());
     pool.dropIdle(start + std::chrono::minutes(5));
-    EXPECT_EQ(pool.preparedCount(), 0u);
+    EXPECT_FALSE(pool.hasPrepared());
 }
 
 TEST(TestPageDocument, CrossReferencePointsAtEveryObject) {

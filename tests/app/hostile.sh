@@ -72,9 +72,9 @@ truncated.pdf application/pdf could not be rendered
 corrupt.pdf application/pdf could not be rendered
 CASES
 
-# The PDF renderers die in the middle of a job (a crash): the job ends
+# The PDF renderer dies in the middle of a job (a crash): the job ends
 # aborted with a message and no partial page, and the server goes on.
-# Renderers the server keeps ready for the next job die with them.
+# A renderer the server keeps ready for the next job dies with it.
 id=$(app_submit hostile "$samples/sample.pdf" -o copies=50)
 printed=0
 for _ in $(seq 200); do
@@ -92,13 +92,13 @@ message=$(app_job_attr hostile "$id" job-state-message)
 [[ $message == *Ghostscript* ]] || { echo "renderer killed: message '$message'"; exit 1; }
 echo "renderer killed: aborted: $message"
 
-# Renderers kept ready for the next job die while idle: the next PDF job
-# starts its own.
+# The renderer kept ready for the next job dies while idle: the next PDF
+# job starts its own.
 for _ in $(seq 100); do pgrep -P "$APP_PID" -x corvane-render >/dev/null && break; sleep 0.02; done
-pkill -9 -P "$APP_PID" -x corvane-render || { echo "idle renderers: none seen"; exit 1; }
+pkill -9 -P "$APP_PID" -x corvane-render || { echo "idle renderer: none seen"; exit 1; }
 id=$(app_submit hostile "$samples/sample.pdf")
 app_expect_job hostile "$id" completed 30
-echo "idle renderers killed: the next PDF job completed"
+echo "idle renderer killed: the next PDF job completed"
 
 # A normal job right after, and memory that stayed bounded.
 id=$(app_print hostile "$docs/a6.pwg" image/pwg-raster normal)

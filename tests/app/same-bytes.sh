@@ -88,24 +88,42 @@ gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=pwgraster -r600 -dcupsColorSpace=19 -dc
 same_bytes Rendered "$samples/sample.pdf" "$work/pdf.pwg" "media=Letter $name=Rendered" -t Rendered \
   -o media=na_letter_8.5x11in -o page-ranges=2-3
 
-# 6. The whole document, whose pages two renderers share on a machine with
-# two cores, twice: the second job uses the renderers the first one left
-# started. Both hold the filter's bytes for Ghostscript's pages.
-gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=pwgraster -r600 -dcupsColorSpace=19 -dcupsBitsPerColor=8 \
-  -dDEVICEWIDTHPOINTS=612 -dDEVICEHEIGHTPOINTS=792 -dFIXEDMEDIA -dPDFFitPage \
-  -sOutputFile="$work/whole.pwg" "$samples/sample.pdf" 2>/dev/null
+# 6. The whole document twice: the second job uses the renderer the first
+# one left started. Both hold the filter's bytes for Ghostscript's pages.
+letter_pwg() {  # letter_pwg PDF OUT COLOUR-SPACE [gs options...]: Ghostscript's Letter raster of PDF
+  local pdf=$1 out=$2 space=$3; shift 3
+  gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=pwgraster -r600 -dcupsColorSpace="$space" -dcupsBitsPerColor=8 \
+    -dDEVICEWIDTHPOINTS=612 -dDEVICEHEIGHTPOINTS=792 -dFIXEDMEDIA -dPDFFitPage "$@" -sOutputFile="$out" "$pdf" 2>/dev/null
+}
+letter_pwg "$samples/sample.pdf" "$work/whole.pwg" 19
 for job in Whole Whole-2; do
   same_bytes $job "$samples/sample.pdf" "$work/whole.pwg" "media=Letter $name=Whole" -t Whole \
     -o media=na_letter_8.5x11in
 done
-# A one-page document leaves the renderer of even pages nothing to draw.
+# A one-page document.
 gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=pdfwrite -dLastPage=1 -sOutputFile="$work/one.pdf" "$samples/sample.pdf"
-gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=pwgraster -r600 -dcupsColorSpace=19 -dcupsBitsPerColor=8 \
-  -dDEVICEWIDTHPOINTS=612 -dDEVICEHEIGHTPOINTS=792 -dFIXEDMEDIA -dPDFFitPage \
-  -sOutputFile="$work/one.pwg" "$work/one.pdf" 2>/dev/null
+letter_pwg "$work/one.pdf" "$work/one.pwg" 19
 same_bytes One "$work/one.pdf" "$work/one.pwg" "media=Letter $name=One" -t One -o media=na_letter_8.5x11in
 
-# 6. A network printer (the stand-in) that talks back: the app's PJL blocks,
+# 7. Pages with a smooth shading (the first and the last) between pages
+# without: the renderer draws them on Ghostscript's cups device, whose
+# pages are those of its pwgraster device, in colour and in gray. Both jobs
+# are long enough for two renderers on two cores; in the second one (pages
+# 2 to 5) the second renderer has the shaded page.
+shading='<< /PageSize [612 792] >> setpagedevice << /ShadingType 3 /ColorSpace /DeviceRGB
+  /Coords [306 396 0 306 396 420] /Extend [true true] /Function << /FunctionType 2 /Domain [0 1]
+  /C0 [1 0.9 0.2] /C1 [0.1 0.2 0.7] /N 1 >> >> shfill showpage'
+gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=pdfwrite -sOutputFile="$work/shaded.pdf" -c "$shading" \
+  -f "$samples/sample.pdf" -c "$shading"
+letter_pwg "$work/shaded.pdf" "$work/shaded.pwg" 19
+same_bytes Shaded "$work/shaded.pdf" "$work/shaded.pwg" "media=Letter $name=Shaded" -t Shaded \
+  -o media=na_letter_8.5x11in
+letter_pwg "$work/shaded.pdf" "$work/shaded-gray.pwg" 18 -dFirstPage=2 -dLastPage=5
+"$grayToRgb" <"$work/shaded-gray.pwg" >"$work/shaded-gray-as-rgb.pwg"
+same_bytes Shaded-gray "$work/shaded.pdf" "$work/shaded-gray-as-rgb.pwg" "media=Letter $name=Shaded-gray" \
+  -t Shaded-gray -o media=na_letter_8.5x11in -o print-color-mode=monochrome -o page-ranges=2-5
+
+# 8. A network printer (the stand-in) that talks back: the app's PJL blocks,
 # well-formed, around the filter's bytes for the sample; the same printer
 # with the one-way driver gets the filter's bytes alone.
 sink_start "$work/net" || exit 1

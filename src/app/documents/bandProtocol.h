@@ -8,10 +8,12 @@
 //     record for each band, in page order, once it is drawn;
 //   app -> renderer (descriptor 4 of the renderer): one byte, the slot
 //     number, for each band the app is done with;
-//   app -> renderer (descriptor 5, a socket): the document's path, then the
-//     end of the stream. The renderer starts Ghostscript before it reads it,
-//     so the app can start renderers before their jobs arrive; a socket
-//     that ends empty says the renderer is not needed.
+//   descriptor 5 of the renderer, a socket: the app sends the document's
+//     path, the renderer answers with the number of its pages, and the app
+//     sends the pages to draw (app/pageSelection.h); each message is text
+//     ending in a NUL byte. The renderer starts Ghostscript before it reads
+//     the path, so the app can start renderers before their jobs arrive; a
+//     socket that ends before a message says the renderer is not needed.
 //
 // The shared memory is descriptor 3 of the renderer. End of the records
 // (the renderer's exit) is the end of the document.
@@ -19,6 +21,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
 
 namespace corvane::bands {
 
@@ -35,6 +40,11 @@ constexpr int releaseFd = 4;
 constexpr int documentFd = 5;
 
 enum class recordType : std::uint32_t { page = 1, band = 2 };
+
+// The socket's messages. Sending fails, without a signal, once the other
+// side has gone; receiving gives none at the end of the stream.
+bool sendMessage(int socket, std::string_view text);
+std::optional<std::string> receiveMessage(int socket);
 
 struct record {
     recordType type;

@@ -14,21 +14,8 @@ std::string points(int pwgUnits) {
 
 }  // namespace
 
-std::vector<renderRequest> shareOut(const renderRequest& request, unsigned renderers) {
-    // Ghostscript picks the odd or the even pages of a whole document by
-    // itself; a list of page numbers fails on pages the document lacks, so
-    // a job with a page range keeps one renderer.
-    if (renderers < 2 || request.firstPage || request.lastPage) return {request};
-    std::vector<renderRequest> shares(2, request);
-    for (unsigned index = 0; index < 2; ++index) {
-        shares[index].shareIndex = index;
-        shares[index].sharedBy = 2;
-    }
-    return shares;
-}
-
 std::vector<std::string> ghostscriptOptions(const renderRequest& request) {
-    std::vector<std::string> command = {
+    return {
         "-q", "-dSAFER", "-dBATCH", "-dNOPAUSE",
         // A damaged document stops with an error instead of printing what
         // Ghostscript could recover.
@@ -37,18 +24,16 @@ std::vector<std::string> ghostscriptOptions(const renderRequest& request) {
         "-dDEVICEHEIGHTPOINTS=" + points(request.lengthPwg),
         "-dFIXEDMEDIA", "-dPDFFitPage",
     };
-    if (request.firstPage) command.push_back("-dFirstPage=" + std::to_string(*request.firstPage));
-    if (request.lastPage) command.push_back("-dLastPage=" + std::to_string(*request.lastPage));
-    return command;
 }
 
-std::string_view sharedPages(const renderRequest& request) {
-    if (request.sharedBy < 2) return "all";
-    return request.shareIndex == 0 ? "odd" : "even";
+pageSelection jobPages(const renderRequest& request) {
+    return {request.firstPage.value_or(1), request.lastPage, 1};
 }
 
 std::vector<std::string> ghostscriptArguments(const renderRequest& request) {
     std::vector<std::string> command = ghostscriptOptions(request);
+    if (request.firstPage) command.push_back("-dFirstPage=" + std::to_string(*request.firstPage));
+    if (request.lastPage) command.push_back("-dLastPage=" + std::to_string(*request.lastPage));
     command.push_back("-f");
     command.push_back(request.file);
     return command;

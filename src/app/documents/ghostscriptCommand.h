@@ -1,12 +1,13 @@
 // Ghostscript's options for a PDF job, whatever device draws the pages:
-// 600 dpi, every page fitted to the job's paper, the job's page range, and
-// the file last.
+// 600 dpi, every page fitted to the job's paper.
 #pragma once
 
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "app/documents/pageSelection.h"
 
 namespace corvane {
 
@@ -17,23 +18,15 @@ struct renderRequest {
     bool gray = false;  // 8-bit gray instead of 24-bit RGB
     std::optional<unsigned> firstPage;  // page range, when the job has one
     std::optional<unsigned> lastPage;
-    // When two renderers share the document: the first draws its odd
-    // pages, the second its even ones.
-    unsigned shareIndex = 0;
-    unsigned sharedBy = 1;
 };
 
-// The requests of renderers sharing the document's pages, in the order the
-// pages come from them (page n from request n % size): two with two
-// renderers or more, else one, and one when the job has a page range.
-std::vector<renderRequest> shareOut(const renderRequest& request, unsigned renderers);
-// The request's pages: "all", "odd" or "even".
-std::string_view sharedPages(const renderRequest& request);
+// The job's pages.
+pageSelection jobPages(const renderRequest& request);
 
-// Everything but the document: what a renderer is started with before it
-// is given the file.
+// Everything but the pages and the document: what a renderer is started
+// with before it is given the file.
 std::vector<std::string> ghostscriptOptions(const renderRequest& request);
-// The options and the document, as the command line takes them.
+// Ghostscript alone on the request's whole page range and document.
 std::vector<std::string> ghostscriptArguments(const renderRequest& request);
 
 }  // namespace corvane

@@ -1,12 +1,12 @@
 #include "app/documents/pageRenderer.h"
 
 #include <cerrno>
+#include <charconv>
 #include <climits>
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/socket.h>
 #include <unistd.h>
-#include <string_view>
 #include <vector>
 
 namespace corvane {
@@ -29,23 +29,10 @@ std::string rendererProgram() {
     return "corvane-render";
 }
 
-// A renderer that has gone makes this fail (no SIGPIPE).
-bool sendAll(int fd, std::string_view text) {
-    std::size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t written = send(fd, text.data() + done, text.size() - done, MSG_NOSIGNAL);
-        if (written < 0 && errno == EINTR) continue;
-        if (written <= 0) return false;
-        done += static_cast<std::size_t>(written);
-    }
-    return true;
-}
-
 }  // namespace
 
 std::vector<std::string> pageRenderer::commandFor(const renderRequest& request) {
-    std::vector<std::string> command = {rendererProgram(), request.gray ? "gray" : "rgb",
-                                        std::string(sharedPages(request))};
+    std::vector<std::string> command = {rendererProgram(), request.gray ? "gray" : "rgb"};
     for (auto& argument : ghostscriptOptions(request)) command.push_back(std::move(argument));
     return command;
 }
@@ -85,9 +72,18 @@ pageRenderer::~pageRenderer() {
     if (memory) munmap(const_cast<std::uint8_t*>(memory), bands::memoryBytes);
 }
 
-bool pageRenderer::render(const std::string& file) {
+std::optional<unsigned> pageRenderer::open(const std::string& file) {
+    if (documentFd < 0 || !bands::sendMessage(documentFd, file)) return std::nullopt;
+    const auto answer = bands::receiveMessage(documentFd);
+    unsigned count = 0;
+    if (!answer || std::from_chars(answer->data(), answer->data() + answer->size(), count).ec != std::errc{})
+        return std::nullopt;
+    return count;
+}
+
+bool pageRenderer::draw(const pageSelection& pages) {
     if (documentFd < 0) return false;
-    const bool handed = sendAll(documentFd, file);
+    const bool handed = bands::sendMessage(documentFd, toText(pages));
     close(documentFd);
     documentFd = -1;
     return handed;
@@ -142,7 +138,9 @@ std::optional<pageRenderer::drawnRows> pageRenderer::nextRows() {
 
 void pageRenderer::giveBack(const drawnRows& rows) {
     const char slot = static_cast<char>(rows.slot);
-    sendAll(releaseFd, {&slot, 1});
+    // A renderer that has gone makes this fail, without a signal.
+    while (send(releaseFd, &slot, 1, MSG_NOSIGNAL) < 0 && errno == EINTR) {
+    }
 }
 
 }  // namespace corvane

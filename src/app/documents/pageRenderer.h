@@ -1,7 +1,7 @@
 // Renders a PDF with corvane-render and hands its pages over band by band,
 // straight from the memory the renderer draws into. The renderer starts
-// Ghostscript at once and renders the document render() names; it is
-// stopped when the object goes away.
+// Ghostscript at once, opens the document open() names and draws the pages
+// draw() names; it is stopped when the object goes away.
 #pragma once
 
 #include <cstdint>
@@ -13,6 +13,7 @@
 #include "app/documents/bandProtocol.h"
 #include "app/documents/childProcess.h"
 #include "app/documents/ghostscriptCommand.h"
+#include "app/documents/pageSelection.h"
 
 namespace corvane {
 
@@ -32,8 +33,11 @@ public:
     bool started() const { return renderer && renderer->started(); }
     // Still waiting for a document or rendering one.
     bool running() { return started() && renderer->running(); }
-    // Hands the renderer its document; once only.
-    bool render(const std::string& file);
+    // Hands the renderer its document (once only); the number of its pages,
+    // none when the renderer could not open it (its end tells why).
+    std::optional<unsigned> open(const std::string& file);
+    // The pages to draw, after open().
+    bool draw(const pageSelection& pages);
     // 1 for gray, 3 for RGB, as the request asked.
     unsigned bytesPerPixel() const { return pixelBytes; }
 

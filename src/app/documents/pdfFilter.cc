@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <thread>
@@ -39,8 +40,12 @@ std::string errorLine(const std::string& text) {
 
 // With a second core, a second renderer interprets the next page while the
 // first one's bands go to the printer.
-std::vector<renderRequest> jobShares(const renderRequest& request) {
-    return shareOut(request, std::thread::hardware_concurrency());
+unsigned cores() {
+#ifdef CORVANE_BENCH_SWITCHES
+    // bench/run's build times jobs with one renderer beside this.
+    if (const char* renderers = std::getenv("CORVANE_BENCH_RENDERERS")) return std::atoi(renderers);
+#endif
+    return std::thread::hardware_concurrency();
 }
 
 // One PDF job: each copy is rendered by its own Ghostscript runs, and each
@@ -55,7 +60,7 @@ public:
     bool print();
 
 private:
-    bool renderCopy(const std::vector<renderRequest>& shares);
+    bool renderCopy(const renderRequest& request);
     bool endedWell(pageRenderer& renderer);
     bool printPage(pageRenderer& renderer, const bands::pageShape& rendered);
     bool refuse(const std::string& message, pappl_jreason_t reason);
@@ -99,20 +104,19 @@ bool pdfJob::print() {
     if (options->last_page < INT_MAX) request.lastPage = options->last_page;
 
     if (!driver.rstartjob_cb(job, options.get(), device)) return false;
-    const auto shares = jobShares(request);
     bool printed = true;
     for (int copy = 0; printed && copy < std::max(options->copies, 1) && !canceled(); ++copy)
-        printed = renderCopy(shares);
+        printed = renderCopy(request);
     const bool ended = driver.rendjob_cb(job, options.get(), device);
     // The next job most likely has the same settings.
-    if (pool) pool->prepare(shares);
+    if (pool) pool->prepare(request);
     // The page count is known only now, as for streamed raster jobs.
     papplJobSetImpressions(job, static_cast<int>(pagesPrinted));
     return printed && ended;
 }
 
-bool pdfJob::renderCopy(const std::vector<renderRequest>& shares) {
-    const auto renderers = pool ? pool->take(shares) : rendererPool{}.take(shares);
+bool pdfJob::renderCopy(const renderRequest& request) {
+    const auto renderers = pool ? pool->startDocument(request, cores()) : rendererPool{}.startDocument(request, cores());
     if (renderers.empty())
         return refuse("Unable to start Ghostscript (corvane-render).", PAPPL_JREASON_ABORTED_BY_SYSTEM);
     const unsigned pagesBefore = pagesPrinted;
@@ -211,7 +215,7 @@ void prepareRenderers(pappl_printer_t* printer, rendererPool& pool) {
     // PAPPL prints a PDF job in colour unless the printer's colour mode
     // default says otherwise (it takes the document to be in colour).
     request.gray = driver.color_default != PAPPL_COLOR_MODE_AUTO && driver.color_default != PAPPL_COLOR_MODE_COLOR;
-    pool.prepareIfNone(jobShares(request));
+    pool.prepareIfNone(request);
 }
 
 bool printPdf(pappl_job_t* job, pappl_device_t* device, void* pool) {

@@ -1,69 +1,66 @@
 #include "app/documents/rendererPool.h"
 
-#include <algorithm>
 #include <utility>
 
 namespace corvane {
 
-rendererPool::renderers rendererPool::take(const std::vector<renderRequest>& shares) {
-    renderers taken;
+std::unique_ptr<pageRenderer> rendererPool::take(const renderRequest& request) {
+    std::unique_ptr<pageRenderer> renderer;
     {
         const std::lock_guard guard(lock);
-        for (const renderRequest& share : shares) {
-            const auto command = pageRenderer::commandFor(share);
-            // A prepared renderer that has ended (killed, say) is of no use.
-            const auto match = std::find_if(prepared.begin(), prepared.end(), [&](auto& renderer) {
-                return renderer->command() == command && renderer->running();
-            });
-            if (match == prepared.end()) {
-                taken.push_back(nullptr);
-                continue;
-            }
-            taken.push_back(std::move(*match));
-            prepared.erase(match);
-        }
+        renderer = std::exchange(prepared, nullptr);
     }
-    for (std::size_t i = 0; i < shares.size(); ++i) {
-        if (taken[i] && taken[i]->render(shares[i].file)) continue;
-        // None prepared, or the prepared one ended in the meantime.
-        taken[i] = std::make_unique<pageRenderer>(shares[i]);
-        if (!taken[i]->started() || !taken[i]->render(shares[i].file)) return {};
-    }
-    return taken;
+    // A prepared renderer that has ended (killed, say) is of no use.
+    if (renderer && renderer->command() == pageRenderer::commandFor(request) && renderer->running())
+        return renderer;
+    return std::make_unique<pageRenderer>(request);
 }
 
-void rendererPool::prepare(const std::vector<renderRequest>& shares, clock::time_point now) {
-    renderers fresh;
-    for (const renderRequest& share : shares) fresh.push_back(std::make_unique<pageRenderer>(share));
-    renderers stale;
+rendererPool::renderers rendererPool::startDocument(const renderRequest& request, unsigned cores) {
+    renderers started;
+    started.push_back(take(request));
+    if (!started[0]->started()) return {};
+    const auto pageCount = started[0]->open(request.file);
+    if (!pageCount) return started;
+    const auto shares = shareOut(jobPages(request), *pageCount, cores);
+    for (std::size_t i = 1; i < shares.size(); ++i) {
+        // Its start overlaps the first renderer's first page.
+        started.push_back(std::make_unique<pageRenderer>(request));
+        if (!started[i]->started() || !started[i]->open(request.file)) return {};
+    }
+    for (std::size_t i = 0; i < shares.size(); ++i)
+        if (!started[i]->draw(shares[i])) return {};
+    return started;
+}
+
+void rendererPool::prepare(const renderRequest& request, clock::time_point now) {
+    auto fresh = std::make_unique<pageRenderer>(request);
+    std::unique_ptr<pageRenderer> stale;
     {
         const std::lock_guard guard(lock);
         stale = std::exchange(prepared, std::move(fresh));
         preparedAt = now;
     }
-    // The replaced ones are stopped here, outside the lock.
+    // The replaced one is stopped here, outside the lock.
 }
 
-void rendererPool::prepareIfNone(const std::vector<renderRequest>& shares, clock::time_point now) {
+void rendererPool::prepareIfNone(const renderRequest& request, clock::time_point now) {
     {
         const std::lock_guard guard(lock);
-        if (std::any_of(prepared.begin(), prepared.end(), [](auto& renderer) { return renderer->running(); }))
-            return;
+        if (prepared && prepared->running()) return;
     }
-    prepare(shares, now);
+    prepare(request, now);
 }
 
 void rendererPool::dropIdle(clock::time_point now) {
-    renderers stale;
-    {
-        const std::lock_guard guard(lock);
-        if (now - preparedAt >= idleLimit) stale = std::exchange(prepared, {});
-    }
+    std::unique_ptr<pageRenderer> stale;
+    const std::lock_guard guard(lock);
+    if (now - preparedAt >= idleLimit) stale = std::exchange(prepared, nullptr);
 }
 
-std::size_t rendererPool::preparedCount() {
+bool rendererPool::hasPrepared() {
     const std::lock_guard guard(lock);
-    return prepared.size();
+    return prepared != nullptr;
 }
 
 }  // namespace corvane

@@ -1,13 +1,12 @@
-// Renderers started ahead of the jobs that use them. Starting Ghostscript
+// A renderer started ahead of the job that uses it. Starting Ghostscript
 // takes about 45 ms, as long as rendering a short document's pages; a job
-// whose settings match the previous one's finds its renderers already
-// started, and Ghostscript's start happens between the jobs. Renderers left
-// unused for `idleLimit` are stopped: their memory is worth more than 45 ms
-// to a job that comes much later.
+// whose settings match the previous one's finds its renderer already
+// started, and Ghostscript's start happens between the jobs. A renderer left
+// unused for `idleLimit` is stopped: its memory is worth more than 45 ms to
+// a job that comes much later.
 #pragma once
 
 #include <chrono>
-#include <cstddef>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -23,25 +22,33 @@ public:
     using clock = std::chrono::steady_clock;
     static constexpr auto idleLimit = std::chrono::minutes(5);
 
-    // One renderer per share, each given its share's file: a prepared one
-    // started for the same settings when there is one, else a new one.
-    // Empty when one could not be started or given its document.
-    renderers take(const std::vector<renderRequest>& shares);
+    // The renderers of the request's document, each told its pages, in the
+    // order the job's pages come from them (page n from renderer n % count):
+    // two on a machine of two `cores` or more for a job of
+    // `pagesWorthTwoRenderers` pages or more, else one. The first is the
+    // prepared one when its settings match. Empty when a renderer could not
+    // be started; one renderer alone when it could not open the document
+    // (its end says why).
+    renderers startDocument(const renderRequest& request, unsigned cores);
 
-    // Starts renderers for a next job with these shares' settings, in place
-    // of those prepared before.
-    void prepare(const std::vector<renderRequest>& shares, clock::time_point now = clock::now());
+    // Starts a renderer for a next job with these settings, in place of the
+    // one prepared before.
+    void prepare(const renderRequest& request, clock::time_point now = clock::now());
     // The same when no prepared renderer is waiting: a printer's first job
-    // must not cost the renderers another printer's jobs left started.
-    void prepareIfNone(const std::vector<renderRequest>& shares, clock::time_point now = clock::now());
+    // must not cost the renderer another printer's jobs left started.
+    void prepareIfNone(const renderRequest& request, clock::time_point now = clock::now());
 
-    // Stops the prepared renderers once they have waited `idleLimit`.
+    // Stops the prepared renderer once it has waited `idleLimit`.
     void dropIdle(clock::time_point now = clock::now());
-    std::size_t preparedCount();
+    bool hasPrepared();
 
 private:
+    // The prepared renderer when it was started for these settings and
+    // still runs, else a new one.
+    std::unique_ptr<pageRenderer> take(const renderRequest& request);
+
     std::mutex lock;
-    renderers prepared;
+    std::unique_ptr<pageRenderer> prepared;
     clock::time_point preparedAt;
 };
 
