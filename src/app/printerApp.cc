@@ -118,8 +118,8 @@ pappl_system_t* createSystem(int num_options, cups_option_t* options, void* cont
     applyAccessPolicy(system);
     if (app.listens) {
         app.keeper = std::make_unique<serverKeeper>(system, spoolDirectory);
-        const auto endWait = [repairs = app.repairs.get()](pappl_job_t* job) { repairs->endDeviceWait(job); };
-        app.monitor = std::make_unique<deviceMonitor>(system, endWait);
+        app.monitor = std::make_unique<deviceMonitor>(system);
+        app.context.devices = app.monitor.get();
         app.status = std::make_unique<statusWatch>(system);
         app.context.status = app.status.get();
         papplSystemSetEventCallback(system, serverEvent, &app);

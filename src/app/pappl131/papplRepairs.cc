@@ -17,8 +17,6 @@ papplRepairs::~papplRepairs() = default;
 
 void papplRepairs::observe(pappl_job_t* job, pappl_event_t event) { runs->observe(job, event); }
 
-void papplRepairs::endDeviceWait(pappl_job_t* job) { runs->wake(job); }
-
 jobGuard::jobGuard(pappl_job_t* job, pappl_device_t* papplDevice, papplRepairs* repairs)
     : job(job), gates(repairs ? repairs->gates.get() : nullptr),
       output(gates ? gates->enter(job, papplDevice) : papplDevice) {}

@@ -45,9 +45,6 @@ public:
     // Every event PAPPL announces, from the thread that announces it. PAPPL
     // may hold the job's and the printer's locks meanwhile.
     void observe(pappl_job_t* job, pappl_event_t event);
-    // A job canceled while PAPPL waits between its attempts to open the
-    // printer's device: the wait ends now, not at PAPPL's next attempt.
-    void endDeviceWait(pappl_job_t* job);
 
 private:
     friend class jobGuard;
