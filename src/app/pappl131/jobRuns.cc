@@ -6,6 +6,7 @@
 
 #include "app/pappl131/rasterStartCheck.h"
 #include "app/pappl131/requestRaster.h"
+#include "app/pappl131/secondRuns.h"
 
 namespace corvane {
 namespace {
@@ -88,20 +89,11 @@ bool jobRuns::secondRun(pappl_job_t* job, pappl_device_t*, void* context) {
     std::unique_lock lock(runs.mutex);
     if (runs.lateStarts.erase({job, pthread_self()}) == 0) {
         lock.unlock();
-        papplLogJob(job, PAPPL_LOGLEVEL_DEBUG, "Second run of a streamed job; the client's run prints it.");
-        runs.threadEnds(job);
-        pthread_exit(nullptr);
+        idleForGood(job);
     }
+    lateRun(job);
     const auto outcome = runs.endings.find(job);
     return outcome != runs.endings.end() && outcome->second == IPP_JSTATE_COMPLETED;
-}
-
-void jobRuns::threadEnds(pappl_job_t* job) {
-    const std::lock_guard lock(mutex);
-    const auto found = announcers.find(job);
-    if (found == announcers.end()) return;
-    std::erase_if(found->second, [](pthread_t announcer) { return pthread_equal(announcer, pthread_self()); });
-    if (found->second.empty()) announcers.erase(found);
 }
 
 }  // namespace corvane

@@ -3,12 +3,12 @@
 // 1. A streamed job started twice. PAPPL processes a PWG or Apple raster
 //    job on the client's own thread, but a job that ends meanwhile may start
 //    the queued-job check, which starts the same job once more on a thread
-//    of its own. That run finds no way to print raster and would abort the
-//    job under the client's run. It reaches the raster filter registered
-//    here, which ends its thread; a run started after the job's end returns
-//    the first run's outcome instead, since PAPPL must then finish the job
-//    again to free the printer. Shown by tests/app/load.sh and
-//    tests/app/queue-race.sh.
+//    of its own (secondRuns.h). That run finds no way to print raster and
+//    would abort the job under the client's run. It reaches the raster
+//    filter registered here, where it stays idle for good; a run started
+//    after the job's end returns the first run's outcome instead, since
+//    PAPPL must then end the job again to free the printer. Shown by
+//    tests/app/load.sh and tests/app/queue-race.sh.
 // 2. A streamed raster job that PAPPL aborts on its first page header
 //    before any driver code runs gets PAPPL's generic "Job aborted."; it
 //    gets a message saying what was wrong with the document instead.
@@ -48,13 +48,11 @@ public:
     void observe(pappl_job_t* job, pappl_event_t event);
 
     // PAPPL's MIME filter for raster jobs, which only a second run of a
-    // streamed job reaches: it ends the thread while the client's run
-    // prints (PAPPL holds no lock of its own here); a run started after the
-    // job's end returns the first run's outcome.
+    // streamed job reaches: it stays idle for good while the client's run
+    // prints or once it has ended the job (PAPPL holds no lock of its own
+    // here); a run started after the job's end returns the first run's
+    // outcome.
     static bool secondRun(pappl_job_t* job, pappl_device_t*, void* runs);
-
-    // The calling thread, which ran the job, ends without PAPPL's end of job.
-    void threadEnds(pappl_job_t* job);
 
 private:
     void runEnded(pappl_job_t* job);
