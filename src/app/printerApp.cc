@@ -106,8 +106,16 @@ pappl_system_t* createSystem(int num_options, cups_option_t* options, void* cont
         };
         papplSystemAddTimerCallback(system, std::time(nullptr), 30, dropIdle, app.renderers.get());
     }
-    papplSystemAddMIMEFilter(system, "application/pdf", "image/pwg-raster", printPdf, app.renderers.get());
-    addImageFilters(system);
+    // The server runs each job once, however often PAPPL starts it.
+    const auto addFilter = [&](const char* from, const char* to, pappl_mime_filter_cb_t filter, void* data) {
+        if (app.repairs) app.repairs->addFilter(system, from, to, filter, data);
+        else papplSystemAddMIMEFilter(system, from, to, filter, data);
+    };
+    addFilter("application/pdf", "image/pwg-raster", printPdf, app.renderers.get());
+    // JPEG and PNG to the driver's own format, so that PAPPL looks them up
+    // before its own filters.
+    addFilter("image/jpeg", driverDocumentFormat, printJpeg, nullptr);
+    addFilter("image/png", driverDocumentFormat, printPng, nullptr);
     // Decoded images are held whole in memory: at most 256 MiB each.
     papplSystemSetMaxImageSize(system, 256u << 20, 16384, 16384);
     addPrinterPage(system);
@@ -118,8 +126,8 @@ pappl_system_t* createSystem(int num_options, cups_option_t* options, void* cont
     applyAccessPolicy(system);
     if (app.listens) {
         app.keeper = std::make_unique<serverKeeper>(system, spoolDirectory);
-        const auto endWait = [repairs = app.repairs.get()](pappl_job_t* job) { repairs->endDeviceWait(job); };
-        app.monitor = std::make_unique<deviceMonitor>(system, endWait);
+        app.monitor = std::make_unique<deviceMonitor>(system);
+        app.context.devices = app.monitor.get();
         app.status = std::make_unique<statusWatch>(system);
         app.context.status = app.status.get();
         papplSystemSetEventCallback(system, serverEvent, &app);

@@ -21,9 +21,9 @@ struct printerApp {
     // True for the "server" subcommand; other subcommands only build a
     // system to list drivers and must not take the server's port.
     bool listens = false;
-    // The server's repairs of PAPPL's faults, state keeping and device
-    // watch (server only; destroyed in reverse order, so the watch, which
-    // uses the repairs, goes before them).
+    // The server's repairs of PAPPL's faults (which hold the MIME filters
+    // PAPPL calls), state keeping and notices of unreachable printers
+    // (server only).
     std::unique_ptr<papplRepairs> repairs;
     std::unique_ptr<serverKeeper> keeper;
     std::unique_ptr<deviceMonitor> monitor;

@@ -3,7 +3,8 @@
 // ("Untitled.pcl", "Untitled-2.pcl", ...), made at the job's first byte,
 // where PAPPL's would truncate the file of an earlier job of the same name;
 // a regular file is appended to, a character device (/dev/null) written to,
-// as before. Files are created readable by their owner only.
+// as before. Files are created readable by their owner only. A folder that
+// is missing or not writable is waited for by the job (appDevice.h).
 #pragma once
 
 #include <pappl/pappl.h>

@@ -1,9 +1,11 @@
 #include "app/devices/socketDevice.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <fcntl.h>
+#include <functional>
 #include <netdb.h>
 #include <poll.h>
 #include <string_view>
@@ -15,13 +17,14 @@
 namespace corvane {
 namespace {
 
-constexpr unsigned connectionMagic = 0x50434c53;  // tells our device data from PAPPL's
 constexpr int defaultPort = 9100;
 constexpr int defaultSnmpPort = 161;
-// PAPPL tries again every 5 seconds; a printer that takes longer than this
-// to accept is as good as absent meanwhile.
+// A printer that takes longer than this to accept is as good as absent
+// meanwhile.
 constexpr auto connectTimeout = std::chrono::seconds(10);
 constexpr int writeWaitMs = 250;
+// How often a connection under way looks whether to give up.
+constexpr auto connectLookEvery = std::chrono::milliseconds(250);
 
 // The value of NAME= in a URI's query, or empty.
 std::string queryValue(std::string_view query, std::string_view name) {
@@ -35,15 +38,16 @@ std::string queryValue(std::string_view query, std::string_view name) {
     return {};
 }
 
-int waitConnected(int fd, std::chrono::steady_clock::time_point deadline) {
+int waitConnected(int fd, std::chrono::steady_clock::time_point deadline, const std::function<bool()>& stop) {
     for (;;) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0) return ETIMEDOUT;
+        if (stop()) return ECANCELED;
         pollfd wanted{fd, POLLOUT, 0};
-        const int ready = poll(&wanted, 1, static_cast<int>(left.count()));
+        const int ready = poll(&wanted, 1, static_cast<int>(std::min(left, connectLookEvery).count()));
         if (ready < 0 && errno == EINTR) continue;
         if (ready < 0) return errno;
-        if (ready == 0) return ETIMEDOUT;
+        if (ready == 0) continue;
         int error = 0;
         socklen_t length = sizeof error;
         if (getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0) return errno;
@@ -52,7 +56,7 @@ int waitConnected(int fd, std::chrono::steady_clock::time_point deadline) {
 }
 
 // A non-blocking connected socket, or -1 with errno set.
-int connectTo(const std::string& host, int port) {
+int connectTo(const std::string& host, int port, const std::function<bool()>& stop) {
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
@@ -71,7 +75,7 @@ int connectTo(const std::string& host, int port) {
             continue;
         }
         error = connect(fd, at->ai_addr, at->ai_addrlen) == 0 ? 0 : errno;
-        if (error == EINPROGRESS) error = waitConnected(fd, deadline);
+        if (error == EINPROGRESS) error = waitConnected(fd, deadline, stop);
         if (error == 0) return fd;
         close(fd);
     }
@@ -79,6 +83,7 @@ int connectTo(const std::string& host, int port) {
     return -1;
 }
 
+// Opens without connecting: the job connects at its start.
 bool openDevice(pappl_device_t* device, const char* uri, const char*) {
     char scheme[32], userpass[256], host[256], resource[1024];
     int port = 0;
@@ -91,24 +96,8 @@ bool openDevice(pappl_device_t* device, const char* uri, const char*) {
     const char* query = std::strchr(resource, '?');
     const std::string snmpValue = query ? queryValue(query + 1, "snmp-port") : std::string();
     const int snmpPort = snmpValue.empty() ? defaultSnmpPort : std::atoi(snmpValue.c_str());
-
-    const int fd = connectTo(host, port);
-    if (fd < 0) {
-        papplDeviceError(device, "Unable to connect to '%s:%d': %s", host, port, std::strerror(errno));
-        return false;
-    }
-    papplDeviceSetData(device, std::make_unique<socketConnection>(fd, host, snmpPort).release());
+    appDevice::attach(device, std::make_unique<socketConnection>(host, port, snmpPort));
     return true;
-}
-
-void closeDevice(pappl_device_t* device) {
-    const std::unique_ptr<socketConnection> connection(socketConnection::of(device));
-    papplDeviceSetData(device, nullptr);
-}
-
-ssize_t writeDevice(pappl_device_t* device, const void* buffer, size_t bytes) {
-    socketConnection* connection = socketConnection::of(device);
-    return connection ? connection->write(device, buffer, bytes) : -1;
 }
 
 // The Printer MIB's supplies of the printer at the other end.
@@ -119,25 +108,41 @@ int deviceSupplies(pappl_device_t* device, int most, pappl_supply_t* supplies) {
 
 }  // namespace
 
-socketConnection::socketConnection(int fd, std::string host, int snmpPort)
-    : magic(connectionMagic), fd(fd), printerHost(std::move(host)), snmpPortNumber(snmpPort),
-      replies(std::make_shared<backChannel>()), reader(std::make_unique<backChannelReader>(fd, replies)) {}
+socketConnection::socketConnection(std::string host, int port, int snmpPort)
+    : printerHost(std::move(host)), printerPort(port), snmpPortNumber(snmpPort),
+      replies(std::make_shared<backChannel>()) {}
 
 socketConnection::~socketConnection() {
     reader.reset();  // joins the reader before the descriptor goes
-    close(fd);
+    if (fd >= 0) close(fd);
 }
 
 socketConnection* socketConnection::of(pappl_device_t* device) {
-    auto* connection = static_cast<socketConnection*>(papplDeviceGetData(device));
-    return connection != nullptr && connection->magic == connectionMagic ? connection : nullptr;
+    return dynamic_cast<socketConnection*>(appDevice::of(device));
 }
 
-ssize_t socketConnection::write(pappl_device_t* device, const void* buffer, size_t bytes) {
+bool socketConnection::reachPrinter(pappl_device_t* device, const std::function<bool()>& stop, std::string& why) {
+    const int connected = connectTo(printerHost, printerPort, stop);
+    if (connected < 0) {
+        if (errno == ECANCELED) return false;  // the job gave up
+        const std::string error = std::strerror(errno);
+        if (error != lastError)
+            papplDeviceError(device, "Unable to connect to '%s:%d': %s", printerHost.c_str(), printerPort,
+                             error.c_str());
+        lastError = error;
+        why = "Cannot connect to " + printerHost + ":" + std::to_string(printerPort);
+        return false;
+    }
+    fd = connected;
+    reader = std::make_unique<backChannelReader>(fd, replies);
+    return true;
+}
+
+ssize_t socketConnection::send(pappl_device_t* device, const void* buffer, size_t bytes) {
     const auto* data = static_cast<const char*>(buffer);
     size_t done = 0;
     while (done < bytes) {
-        const ssize_t sent = send(fd, data + done, bytes - done, MSG_NOSIGNAL);
+        const ssize_t sent = ::send(fd, data + done, bytes - done, MSG_NOSIGNAL);
         if (sent > 0) {
             done += static_cast<size_t>(sent);
             continue;
@@ -149,7 +154,7 @@ ssize_t socketConnection::write(pappl_device_t* device, const void* buffer, size
         // The printer takes no more for now (busy, jammed, out of paper).
         pollfd wanted{fd, POLLOUT, 0};
         poll(&wanted, 1, writeWaitMs);
-        if (giveUp && giveUp()) {
+        if (writerGaveUp()) {
             papplDeviceError(device, "Stopped sending print data.");
             return -1;
         }
@@ -158,8 +163,8 @@ ssize_t socketConnection::write(pappl_device_t* device, const void* buffer, size
 }
 
 void addSocketScheme(const char* scheme) {
-    papplDeviceAddScheme2(scheme, PAPPL_DEVTYPE_SOCKET, nullptr, openDevice, closeDevice, nullptr, writeDevice,
-                          nullptr, deviceSupplies, nullptr);
+    papplDeviceAddScheme2(scheme, PAPPL_DEVTYPE_SOCKET, nullptr, openDevice, appDevice::closeCallback, nullptr,
+                          appDevice::writeCallback, nullptr, deviceSupplies, nullptr);
 }
 
 }  // namespace corvane

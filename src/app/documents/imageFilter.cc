@@ -6,7 +6,6 @@
 #include <variant>
 
 #include "app/documents/imageDecode.h"
-#include "app/driver/corvaneDriver.h"
 
 namespace corvane {
 namespace {
@@ -56,10 +55,5 @@ bool printImage(pappl_job_t* job, pappl_device_t* device, imageResult (*decode)(
 bool printJpeg(pappl_job_t* job, pappl_device_t* device, void*) { return printImage(job, device, decodeJpeg); }
 
 bool printPng(pappl_job_t* job, pappl_device_t* device, void*) { return printImage(job, device, decodePng); }
-
-void addImageFilters(pappl_system_t* system) {
-    papplSystemAddMIMEFilter(system, "image/jpeg", driverDocumentFormat, printJpeg, nullptr);
-    papplSystemAddMIMEFilter(system, "image/png", driverDocumentFormat, printPng, nullptr);
-}
 
 }  // namespace corvane

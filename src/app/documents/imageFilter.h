@@ -8,11 +8,8 @@
 
 namespace corvane {
 
+// PAPPL's MIME filters for JPEG and PNG documents.
 bool printJpeg(pappl_job_t* job, pappl_device_t* device, void* data);
 bool printPng(pappl_job_t* job, pappl_device_t* device, void* data);
-
-// Registers both filters on the system, to the driver's own format so that
-// PAPPL looks them up before its own (driverDocumentFormat).
-void addImageFilters(pappl_system_t* system);
 
 }  // namespace corvane

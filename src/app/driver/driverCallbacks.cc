@@ -5,6 +5,7 @@
 #include <string>
 
 #include "app/driver/deviceSink.h"
+#include "app/driver/deviceWait.h"
 #include "app/driver/driverContext.h"
 #include "app/driver/jobReadback.h"
 #include "app/driver/pageCopies.h"
@@ -15,12 +16,15 @@
 namespace corvane {
 namespace {
 
-// What a job keeps from its start to its end: its guard, and the encoder's
-// state over the device the job writes to (the guard's).
+// What a job keeps from its start to its end: its guard, its wait for an
+// unreachable printer, and the encoder's state over the device the job
+// writes to (the guard's).
 struct jobState {
-    jobState(std::unique_ptr<jobGuard> admitted, ticketRef ticket)
-        : guard(std::move(admitted)), sink(guard->device()), raster(std::move(ticket), sink) {}
+    jobState(pappl_job_t* job, std::unique_ptr<jobGuard> admitted, ticketRef ticket)
+        : guard(std::move(admitted)), wait(job, guard->device()), sink(guard->device()),
+          raster(std::move(ticket), sink) {}
     std::unique_ptr<jobGuard> guard;  // first, so that it goes last: after the job's last byte
+    jobDeviceWait wait;
     deviceSink sink;
     rasterJob raster;
     std::unique_ptr<jobReadback> readback;  // a printer that talks back
@@ -58,7 +62,8 @@ bool startJob(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* dev
     auto guard = std::make_unique<jobGuard>(job, device, context ? context->repairs : nullptr);
     if (guard->device() == nullptr) return false;
     const ippJobSettings settings = settingsOfJob(job, *options);
-    auto state = std::make_unique<jobState>(std::move(guard), jobTicket(settings));
+    auto state = std::make_unique<jobState>(job, std::move(guard), jobTicket(settings));
+    if (!state->wait.reachPrinter()) return false;  // canceled while the printer could not be reached
     state->readback = jobReadback::start(job, state->guard->device());
     if (state->readback) state->sink.sendFirst(state->readback->opening());
     if (settings.copies > 1 && settings.collated)

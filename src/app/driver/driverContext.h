@@ -33,9 +33,23 @@ protected:
     ~printerStatus() = default;
 };
 
+// The server's notices of printers that cannot be reached, as the driver
+// sees them: from the thread of a job that waits for its printer.
+class deviceNotices {
+public:
+    // The printer cannot be reached for the job, and why (the job's message).
+    virtual void unreachable(pappl_printer_t* printer, pappl_job_t* job, const std::string& why) = 0;
+    // Taken back: the printer answered and the job goes on, or the job ended.
+    virtual void withdraw(pappl_printer_t* printer, pappl_job_t* job, bool answered) = 0;
+
+protected:
+    ~deviceNotices() = default;
+};
+
 struct driverContext {
-    papplRepairs* repairs = nullptr;  // PAPPL's faults repaired (server only)
-    printerStatus* status = nullptr;  // the printers' status (server only)
+    papplRepairs* repairs = nullptr;   // PAPPL's faults repaired (server only)
+    printerStatus* status = nullptr;   // the printers' status (server only)
+    deviceNotices* devices = nullptr;  // unreachable printers shown (server only)
 };
 
 // The context of the printer's driver, or null.

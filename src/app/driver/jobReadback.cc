@@ -36,12 +36,7 @@ std::unique_ptr<jobReadback> jobReadback::start(pappl_job_t* job, pappl_device_t
 
 jobReadback::jobReadback(pappl_job_t* job, pappl_device_t* device)
     : job(job), printer(papplJobGetPrinter(job)), device(device), connection(socketConnection::of(device)) {
-    if (connection) {
-        channel = connection->channel();
-        connection->giveUp = [job] { return papplJobIsCanceled(job); };
-    } else {
-        channel = std::make_shared<backChannel>();
-    }
+    channel = connection ? connection->channel() : std::make_shared<backChannel>();
     // Unique on the connection: the printer and job, and the moment.
     const auto now = std::chrono::duration_cast<std::chrono::milliseconds>(clock::now().time_since_epoch()).count();
     token = std::to_string(papplPrinterGetID(printer)) + "." + std::to_string(papplJobGetID(job)) + "." +
@@ -54,7 +49,6 @@ jobReadback::jobReadback(pappl_job_t* job, pappl_device_t* device)
 }
 
 jobReadback::~jobReadback() {
-    if (connection) connection->giveUp = nullptr;
     if (printerStatus* watch = printerStatusOf(printer)) watch->jobEnds(printer);
 }
 

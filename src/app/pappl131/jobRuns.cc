@@ -1,12 +1,12 @@
 #include "app/pappl131/jobRuns.h"
 
 #include <algorithm>
-#include <csignal>
 #include <cstring>
 #include <string>
 
 #include "app/pappl131/rasterStartCheck.h"
 #include "app/pappl131/requestRaster.h"
+#include "app/pappl131/secondRuns.h"
 
 namespace corvane {
 namespace {
@@ -17,24 +17,12 @@ constexpr std::size_t rememberedEnds = 64;
 // PAPPL announces the printer's new state right after a job's end.
 constexpr auto inspectionWindow = std::chrono::seconds(1);
 
-constexpr int wakeSignal = SIGUSR1;
-
-void ignoreWake(int) {}
-
 bool isStreamedRaster(pappl_job_t* job) {
     const char* format = papplJobGetFormat(job);
     return format != nullptr && (!std::strcmp(format, "image/pwg-raster") || !std::strcmp(format, "image/urf"));
 }
 
 }  // namespace
-
-jobRuns::jobRuns() {
-    // No SA_RESTART: the signal cuts the sleep short.
-    struct sigaction wake {};
-    wake.sa_handler = ignoreWake;
-    sigemptyset(&wake.sa_mask);
-    sigaction(wakeSignal, &wake, nullptr);
-}
 
 void jobRuns::observe(pappl_job_t* job, pappl_event_t event) {
     const pthread_t self = pthread_self();
@@ -101,28 +89,11 @@ bool jobRuns::secondRun(pappl_job_t* job, pappl_device_t*, void* context) {
     std::unique_lock lock(runs.mutex);
     if (runs.lateStarts.erase({job, pthread_self()}) == 0) {
         lock.unlock();
-        papplLogJob(job, PAPPL_LOGLEVEL_DEBUG, "Second run of a streamed job; the client's run prints it.");
-        runs.threadEnds(job);
-        pthread_exit(nullptr);
+        idleForGood(job);
     }
+    lateRun(job);
     const auto outcome = runs.endings.find(job);
     return outcome != runs.endings.end() && outcome->second == IPP_JSTATE_COMPLETED;
-}
-
-void jobRuns::threadEnds(pappl_job_t* job) {
-    const std::lock_guard lock(mutex);
-    const auto found = announcers.find(job);
-    if (found == announcers.end()) return;
-    std::erase_if(found->second, [](pthread_t announcer) { return pthread_equal(announcer, pthread_self()); });
-    if (found->second.empty()) announcers.erase(found);
-}
-
-// The latest announcer is alive while it is listed: a run leaves the list,
-// under the same lock, before its thread ends.
-void jobRuns::wake(pappl_job_t* job) {
-    const std::lock_guard lock(mutex);
-    if (const auto found = announcers.find(job); found != announcers.end())
-        pthread_kill(found->second.back(), wakeSignal);
 }
 
 }  // namespace corvane

@@ -1,23 +1,19 @@
-// What PAPPL's job events tell about each run of a job, for three repairs.
+// What PAPPL's job events tell about each run of a job, for two repairs.
 //
 // 1. A streamed job started twice. PAPPL processes a PWG or Apple raster
 //    job on the client's own thread, but a job that ends meanwhile may start
 //    the queued-job check, which starts the same job once more on a thread
-//    of its own. That run finds no way to print raster and would abort the
-//    job under the client's run. It reaches the raster filter registered
-//    here, which ends its thread; a run started after the job's end returns
-//    the first run's outcome instead, since PAPPL must then finish the job
-//    again to free the printer. Shown by tests/app/load.sh and
-//    tests/app/queue-race.sh.
-// 2. A job canceled while PAPPL waits for its device. PAPPL sleeps 5 s
-//    between attempts to open the device and sees the cancel only then;
-//    wake() interrupts that sleep with a signal to the job's thread.
-//    Shown by tests/app/device.sh ("the cancel took 4 s").
-// 3. A streamed raster job that PAPPL aborts on its first page header
+//    of its own (secondRuns.h). That run finds no way to print raster and
+//    would abort the job under the client's run. It reaches the raster
+//    filter registered here, where it stays idle for good; a run started
+//    after the job's end returns the first run's outcome instead, since
+//    PAPPL must then end the job again to free the printer. Shown by
+//    tests/app/load.sh and tests/app/queue-race.sh.
+// 2. A streamed raster job that PAPPL aborts on its first page header
 //    before any driver code runs gets PAPPL's generic "Job aborted."; it
 //    gets a message saying what was wrong with the document instead.
 //    Shown by tests/app/hostile.sh (garbage.pwg, badrow.pwg).
-// PAPPL 1.3.1 and 1.4.11 both have all three.
+// PAPPL 1.3.1 and 1.4.11 both have both.
 //
 // PAPPL announces a job's start and end holding the job's and the printer's
 // locks, and 1.4 takes the job's lock in every job accessor, so while it
@@ -44,9 +40,7 @@ namespace corvane {
 
 class jobRuns {
 public:
-    // Installs the signal that wakes a job's thread (handled by doing
-    // nothing, so that it only cuts the thread's sleep short).
-    jobRuns();
+    jobRuns() = default;
     jobRuns(const jobRuns&) = delete;
     jobRuns& operator=(const jobRuns&) = delete;
 
@@ -54,17 +48,11 @@ public:
     void observe(pappl_job_t* job, pappl_event_t event);
 
     // PAPPL's MIME filter for raster jobs, which only a second run of a
-    // streamed job reaches: it ends the thread while the client's run
-    // prints (PAPPL holds no lock of its own here); a run started after the
-    // job's end returns the first run's outcome.
+    // streamed job reaches: it stays idle for good while the client's run
+    // prints or once it has ended the job (PAPPL holds no lock of its own
+    // here); a run started after the job's end returns the first run's
+    // outcome.
     static bool secondRun(pappl_job_t* job, pappl_device_t*, void* runs);
-
-    // The calling thread, which ran the job, ends without PAPPL's end of job.
-    void threadEnds(pappl_job_t* job);
-
-    // Interrupts the sleep of the thread running the job: the latest to
-    // announce a change of a job that is processing is the run's own.
-    void wake(pappl_job_t* job);
 
 private:
     void runEnded(pappl_job_t* job);

@@ -5,12 +5,13 @@
 // releases that need it (CORVANE_PAPPL_VERSION: 10301 for 1.3.1); a fault
 // that the newest release measured (1.4.11) still has is repaired there too.
 //
-// The server's setup makes one papplRepairs and passes it PAPPL's events,
-// the driver holds a jobGuard from a job's start to its end, and the device
-// code calls the two device functions. None of them knows which repairs
-// exist.
+// The server's setup makes one papplRepairs, registers its MIME filters
+// through it and passes it PAPPL's events, the driver holds a jobGuard from
+// a job's start to its end, and the device code calls the two device
+// functions. None of them knows which repairs exist.
 #pragma once
 
+#include <deque>
 #include <memory>
 
 #include <pappl/pappl.h>
@@ -31,6 +32,7 @@ inline void idleDeviceClosing() {}
 
 class jobRuns;
 class printerGates;
+class spooledRuns;
 
 class papplRepairs {
 public:
@@ -42,17 +44,28 @@ public:
     papplRepairs(const papplRepairs&) = delete;
     papplRepairs& operator=(const papplRepairs&) = delete;
 
+    // papplSystemAddMIMEFilter for the app's filters: each job runs once,
+    // however often PAPPL starts it.
+    void addFilter(pappl_system_t* system, const char* from, const char* to, pappl_mime_filter_cb_t filter,
+                   void* data);
+
     // Every event PAPPL announces, from the thread that announces it. PAPPL
     // may hold the job's and the printer's locks meanwhile.
     void observe(pappl_job_t* job, pappl_event_t event);
-    // A job canceled while PAPPL waits between its attempts to open the
-    // printer's device: the wait ends now, not at PAPPL's next attempt.
-    void endDeviceWait(pappl_job_t* job);
 
 private:
     friend class jobGuard;
+    struct onceFilter {
+        pappl_mime_filter_cb_t filter;
+        void* data;
+        spooledRuns* runs;
+    };
+    static bool runOnce(pappl_job_t* job, pappl_device_t* device, void* filter);
+
     std::unique_ptr<jobRuns> runs;
     std::unique_ptr<printerGates> gates;
+    std::unique_ptr<spooledRuns> spooled;
+    std::deque<onceFilter> filters;  // PAPPL holds their addresses
 };
 
 // Held by the driver from a job's start callback to its end callback, with
@@ -61,8 +74,7 @@ private:
 class jobGuard {
 public:
     // At the job's start, on the job's thread. Waits while another job holds
-    // the printer. A second run of a job already printed or printing may end
-    // its thread here.
+    // the printer.
     jobGuard(pappl_job_t* job, pappl_device_t* papplDevice, papplRepairs* repairs);
     // At the job's end, after its last byte: the next job may start.
     ~jobGuard();

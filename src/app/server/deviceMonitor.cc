@@ -4,8 +4,8 @@
 #include "app/server/printerList.h"
 
 #include <ctime>
-#include <filesystem>
-#include <unistd.h>
+#include <optional>
+#include <utility>
 
 namespace corvane {
 namespace {
@@ -23,30 +23,16 @@ pappl_job_t* jobWaitingForDevice(pappl_printer_t* printer) {
     return job;
 }
 
-}  // namespace
-
+// What to tell the user about a device of PAPPL's that does not open.
 std::string unreachableDeviceText(const std::string& deviceUri) {
-    char scheme[32], user[256], host[256], resource[1024];
-    int port = 0;
-    if (httpSeparateURI(HTTP_URI_CODING_ALL, deviceUri.c_str(), scheme, sizeof scheme, user, sizeof user,
-                        host, sizeof host, &port, resource, sizeof resource) < HTTP_URI_STATUS_OK)
-        return "Cannot open the device " + deviceUri;
-    const std::string kind(scheme);
-    if (kind == "socket") return "Cannot connect to " + std::string(host) + ":" + std::to_string(port);
-    if (kind == "file") {
-        std::string path(resource);
-        if (const auto query = path.find('?'); query != std::string::npos) path.erase(query);
-        std::error_code error;
-        if (!std::filesystem::exists(path, error)) return "The folder " + path + " does not exist";
-        if (access(path.c_str(), W_OK) != 0) return "Cannot write to the folder " + path;
-        return "Cannot write to " + path;
-    }
-    if (kind == "usb") return "The USB printer is not connected";
+    if (deviceUri.starts_with("usb:")) return "The USB printer is not connected";
     return "Cannot open the device " + deviceUri;
 }
 
-deviceMonitor::deviceMonitor(pappl_system_t* system, std::function<void(pappl_job_t*)> endWait)
-    : system(system), endWait(std::move(endWait)), worker([this](std::stop_token stop) { work(stop); }) {
+}  // namespace
+
+deviceMonitor::deviceMonitor(pappl_system_t* system)
+    : system(system), worker([this](std::stop_token stop) { work(stop); }) {
     papplSystemAddTimerCallback(system, std::time(nullptr), 1, tick, this);
 }
 
@@ -80,37 +66,65 @@ void deviceMonitor::work(std::stop_token stop) {
 }
 
 void deviceMonitor::check(pappl_printer_t* printer) {
-    const int id = papplPrinterGetID(printer);
-    const auto marked = shown.find(id);
+    std::optional<shownProblem> marked;
+    {
+        const std::lock_guard lock(shownMutex);
+        if (const auto found = shown.find(papplPrinterGetID(printer)); found != shown.end()) marked = found->second;
+    }
+    if (marked && marked->byJob) return;
     pappl_job_t* waiting = jobWaitingForDevice(printer);
     if (waiting == nullptr) {
-        if (marked == shown.end()) return;
-        papplPrinterSetReasons(printer, PAPPL_PREASON_NONE, PAPPL_PREASON_OFFLINE);
-        papplPrinterRemoveLink(printer, marked->second.label.c_str());
-        if (pappl_job_t* job = papplPrinterFindJob(printer, marked->second.jobId))
-            papplJobSetMessage(job, "The printer answered; the job went on.");
-        shown.erase(marked);
+        if (!marked) return;
+        pappl_job_t* job = papplPrinterFindJob(printer, marked->jobId);
+        withdraw(printer, job, job != nullptr && papplJobGetState(job) == IPP_JSTATE_PROCESSING);
         return;
     }
-    if (papplJobIsCanceled(waiting)) {
-        if (endWait) endWait(waiting);
-        return;
-    }
-    const std::string text = unreachableDeviceText(papplPrinterGetDeviceURI(printer));
-    const char* message = papplJobGetMessage(waiting);
-    if (message == nullptr || text != message) papplJobSetMessage(waiting, "%s", text.c_str());
-    if (marked != shown.end()) {
-        marked->second.jobId = papplJobGetID(waiting);
-        return;
-    }
+    // PAPPL sees a cancel at its next try.
+    if (papplJobIsCanceled(waiting)) return;
+    show(printer, waiting, unreachableDeviceText(papplPrinterGetDeviceURI(printer)), false);
+}
 
-    papplLogPrinter(printer, PAPPL_LOGLEVEL_WARN, "%s.", text.c_str());
-    papplPrinterSetReasons(printer, PAPPL_PREASON_OFFLINE, PAPPL_PREASON_NONE);
-    char path[256];
-    papplPrinterGetPath(printer, nullptr, path, sizeof path);
+void deviceMonitor::unreachable(pappl_printer_t* printer, pappl_job_t* job, const std::string& why) {
+    show(printer, job, why, true);
+}
+
+// The job's message last: once it is there, so is everything else.
+void deviceMonitor::show(pappl_printer_t* printer, pappl_job_t* job, const std::string& text, bool byJob) {
     const std::string label = htmlSafe(text) + "; printing resumes when it answers.";
-    papplPrinterAddLink(printer, label.c_str(), path, PAPPL_LOPTIONS_STATUS);
-    shown.emplace(id, shownProblem{label, papplJobGetID(waiting)});
+    std::string replaced;
+    bool changed = true;
+    {
+        const std::lock_guard lock(shownMutex);
+        auto [entry, added] = shown.try_emplace(papplPrinterGetID(printer), shownProblem{label, 0, byJob});
+        entry->second.jobId = papplJobGetID(job);
+        entry->second.byJob = byJob;
+        if (!added && entry->second.label == label) changed = false;
+        else if (!added) replaced = std::exchange(entry->second.label, label);
+    }
+    if (changed) {
+        papplLogJob(job, PAPPL_LOGLEVEL_WARN, "%s.", text.c_str());
+        if (replaced.empty()) papplPrinterSetReasons(printer, PAPPL_PREASON_OFFLINE, PAPPL_PREASON_NONE);
+        else papplPrinterRemoveLink(printer, replaced.c_str());
+        char path[256];
+        papplPrinterGetPath(printer, nullptr, path, sizeof path);
+        papplPrinterAddLink(printer, label.c_str(), path, PAPPL_LOPTIONS_STATUS);
+    }
+    const char* message = papplJobGetMessage(job);
+    if (message == nullptr || text != message) papplJobSetMessage(job, "%s", text.c_str());
+}
+
+void deviceMonitor::withdraw(pappl_printer_t* printer, pappl_job_t* job, bool answered) {
+    shownProblem marked;
+    {
+        const std::lock_guard lock(shownMutex);
+        const auto found = shown.find(papplPrinterGetID(printer));
+        if (found == shown.end()) return;
+        marked = std::move(found->second);
+        shown.erase(found);
+    }
+    papplPrinterSetReasons(printer, PAPPL_PREASON_NONE, PAPPL_PREASON_OFFLINE);
+    papplPrinterRemoveLink(printer, marked.label.c_str());
+    if (job != nullptr && answered) papplJobSetMessage(job, "The printer answered; the job went on.");
 }
 
 }  // namespace corvane

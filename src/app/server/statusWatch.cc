@@ -172,6 +172,10 @@ private:
             pappl_device_t* device = papplDeviceOpen(uri, "status", quietDeviceError, printer);
             if (device == nullptr) return false;
             socketConnection* connection = socketConnection::of(device);
+            if (connection == nullptr || !connection->reachOnce(device)) {
+                papplDeviceClose(device);
+                return false;
+            }
             const auto channel = connection->channel();
             talk(device, *channel, [&](clock::time_point until) {
                 channel->waitForChange(channel->changes(), until);
