@@ -83,19 +83,37 @@ for _ in $(seq 200); do
   sleep 0.05
 done
 [ "${printed:-0}" -ge 1 ] 2>/dev/null || { echo "renderer: the job printed no page"; exit 1; }
-# Between two copies no renderer runs: try again.
+# The server's renderers that still run (an ended one stays a zombie until
+# the server reaps it: killing that one does nothing).
+live_renderers() {
+  local pid
+  for pid in $(pgrep -P "$APP_PID" -x corvane-render); do
+    [ "$(awk '{ print $3 }' "/proc/$pid/stat" 2>/dev/null)" = Z ] || echo "$pid"
+  done
+}
+job_ended() { [ "$(app_jobs hostile completed | awk -v id="$id" '$1 == id')" != "" ]; }
+# Between two copies no renderer runs, and one may be ending on its own:
+# kill what runs until the job ends.
 killed=0
-for _ in $(seq 100); do pkill -9 -P "$APP_PID" -x corvane-render && { killed=1; break; }; sleep 0.02; done
+for round in $(seq 300); do
+  pids=$(live_renderers)
+  [ -n "$pids" ] && kill -9 $pids 2>/dev/null && killed=1
+  [ $((round % 10)) = 0 ] && [ "$killed" = 1 ] && job_ended && break
+  sleep 0.02
+done
 [ "$killed" = 1 ] || { echo "renderer: no corvane-render process seen"; exit 1; }
 app_expect_job hostile "$id" aborted 30
 message=$(app_job_attr hostile "$id" job-state-message)
 [[ $message == *Ghostscript* ]] || { echo "renderer killed: message '$message'"; exit 1; }
 echo "renderer killed: aborted: $message"
 
-# The renderer kept ready for the next job dies while idle: the next PDF
-# job starts its own.
-for _ in $(seq 100); do pgrep -P "$APP_PID" -x corvane-render >/dev/null && break; sleep 0.02; done
-pkill -9 -P "$APP_PID" -x corvane-render || { echo "idle renderer: none seen"; exit 1; }
+# The renderer kept ready for the next job (a PDF job that ends starts one)
+# dies while idle: the next PDF job starts its own.
+id=$(app_submit hostile "$samples/sample.pdf")
+app_expect_job hostile "$id" completed 30
+for _ in $(seq 100); do [ -n "$(live_renderers)" ] && break; sleep 0.02; done
+pids=$(live_renderers)
+[ -n "$pids" ] && kill -9 $pids || { echo "idle renderer: none seen"; exit 1; }
 id=$(app_submit hostile "$samples/sample.pdf")
 app_expect_job hostile "$id" completed 30
 echo "idle renderer killed: the next PDF job completed"
