@@ -245,6 +245,25 @@ TEST(StateRepair, AJobNameStaysOnItsJobLine) {
     EXPECT_EQ(jobNames, (std::vector<std::string>{spaced, "a \\#b"}));
 }
 
+// A stop pauses printers to hold their queues; only those come back idle, a
+// printer paused before the stop stays paused.
+TEST(StateRepair, PrintersPausedToStopAreSavedIdle) {
+    const std::filesystem::path state =
+        std::filesystem::temp_directory_path() / ("corvane-stop-" + std::to_string(getpid()) + ".state");
+    const std::string jobs = "Job id=\"4\" name=\"q\" username=\"u\" format=\"application/pdf\" state=\"3\"\n";
+    std::ofstream(state) << "<Printer did=\"\" driver=\"corvane\" id=\"1\" name=\"a\" state=\"5\" uri=\"file:///tmp\">\n"
+                         << jobs << "</Printer>\n"
+                         << "<Printer did=\"\" driver=\"corvane\" id=\"2\" name=\"b\" state=\"5\" uri=\"file:///tmp\">\n"
+                         << "</Printer>\n";
+    savePrintersIdle(state.string(), {1});
+    std::ifstream in(state);
+    const std::string saved((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::filesystem::remove(state);
+    EXPECT_EQ(saved, "<Printer did=\"\" driver=\"corvane\" id=\"1\" name=\"a\" state=\"3\" uri=\"file:///tmp\">\n" + jobs +
+                         "</Printer>\n<Printer did=\"\" driver=\"corvane\" id=\"2\" name=\"b\" state=\"5\" uri=\"file:///tmp\">\n"
+                         "</Printer>\n");
+}
+
 TEST(PdfCheck, DocumentsThatAreNoPdfOrNeedAPassword) {
     const std::string encrypted = "GPL Ghostscript 10.00.0: \n   **** This file requires a password for access.\n";
     const auto message = [](std::string_view start, std::string_view said) {

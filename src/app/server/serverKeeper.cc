@@ -67,10 +67,10 @@ serverKeeper::serverKeeper(pappl_system_t* system, const std::string& spoolDirec
 }
 
 bool serverKeeper::save(pappl_system_t* system, void* context) {
+    const auto& keeper = *static_cast<serverKeeper*>(context);
     bool saved = false;
-    withPrintersLocked(system, [&] {
-        saved = papplSystemSaveState(system, static_cast<serverKeeper*>(context)->stateFile.c_str());
-    });
+    withPrintersLocked(system, [&] { saved = papplSystemSaveState(system, keeper.stateFile.c_str()); });
+    if (saved && !keeper.pausedToStop.empty()) savePrintersIdle(keeper.stateFile, keeper.pausedToStop);
     return saved;
 }
 
@@ -96,7 +96,11 @@ void serverKeeper::startRestoredJobs() { forEachPrinter(system, startIfQueued); 
 void serverKeeper::stopWhenIdle() {
     if (stopDeadline == 0) {
         papplLog(system, PAPPL_LOGLEVEL_INFO, "Stopping; queued jobs are kept for the next start.");
-        forEachPrinter(system, papplPrinterPause);
+        forEachPrinter(system, [&](pappl_printer_t* printer) {
+            if (papplPrinterGetState(printer) == IPP_PSTATE_STOPPED) return;
+            pausedToStop.push_back(papplPrinterGetID(printer));
+            papplPrinterPause(printer);
+        });
         stopDeadline = std::time(nullptr) + stopGrace;
     }
     int printing = 0, queued = 0;

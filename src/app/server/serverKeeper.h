@@ -8,6 +8,7 @@
 
 #include <ctime>
 #include <string>
+#include <vector>
 
 #include <pappl/pappl.h>
 
@@ -35,6 +36,8 @@ private:
     std::string stateFile;
     bool running = false;
     std::time_t stopDeadline = 0;
+    // The printers a stop paused; they are saved as idle.
+    std::vector<int> pausedToStop;
 };
 
 }  // namespace corvane

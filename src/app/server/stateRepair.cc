@@ -26,10 +26,20 @@ constexpr int jobProcessing = 5;
 constexpr int jobStopped = 6;
 constexpr int jobAborted = 8;
 constexpr long abortedBySystem = 0x1;
+// Printer states.
+constexpr int printerIdle = 3;
+constexpr int printerStopped = 5;
 
 // The job attributes PAPPL creates itself when it loads a job.
 constexpr std::array<std::string_view, 6> attributesMadeOnLoad = {
     "job-id", "job-uri", "job-uuid", "job-printer-uri", "job-name", "job-originating-user-name"};
+
+std::string readAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    if (in) text << in.rdbuf();
+    return text.str();
+}
 
 std::string jobFilePrefix(int printerId, int jobId) {
     char prefix[32];
@@ -182,16 +192,12 @@ void repairSpool(const fs::path& spool, const std::vector<interruptedJob>& abort
 std::vector<interruptedJob> repairSavedState(const std::string& statePath,
                                              const std::string& spoolDirectory, std::time_t now) {
     std::vector<interruptedJob> aborted;
-    std::ifstream in(statePath, std::ios::binary);
-    if (!in) return aborted;
-    std::ostringstream saved;
-    saved << in.rdbuf();
-    in.close();
-
+    const std::string saved = readAll(statePath);
+    if (saved.empty()) return aborted;
     std::ostringstream repaired;
     int printerId = 0;
     bool changed = false;
-    for (std::string& line : stateLines(saved.str(), changed)) {
+    for (std::string& line : stateLines(saved, changed)) {
         if (line.starts_with("<Printer ")) {
             std::string options = line.substr(9);
             if (options.ends_with('>')) options.pop_back();
@@ -207,6 +213,24 @@ std::vector<interruptedJob> repairSavedState(const std::string& statePath,
     if (changed) writeReplacing(statePath, repaired.str());
     repairSpool(spoolDirectory, aborted);
     return aborted;
+}
+
+void savePrintersIdle(const std::string& statePath, const std::vector<int>& printerIds) {
+    std::ostringstream saved;
+    bool changed = false;
+    for (std::string& line : stateLines(readAll(statePath), changed)) {
+        if (line.starts_with("<Printer ") && line.ends_with('>')) {
+            parsedOptions printer(line.substr(9, line.size() - 10));
+            if (printer.number("state") == printerStopped &&
+                std::ranges::find(printerIds, printer.number("id")) != printerIds.end()) {
+                printer.set("state", std::to_string(printerIdle));
+                line = "<Printer " + printer.text() + ">";
+                changed = true;
+            }
+        }
+        saved << line << '\n';
+    }
+    if (changed) writeReplacing(statePath, saved.str());
 }
 
 }  // namespace corvane

@@ -26,4 +26,9 @@ struct interruptedJob {
 std::vector<interruptedJob> repairSavedState(const std::string& statePath,
                                              const std::string& spoolDirectory, std::time_t now);
 
+// Saves the given printers as idle where the state has them stopped: a stop
+// pauses every printer to hold its queue back, and PAPPL 1.4 would bring a
+// paused printer back paused.
+void savePrintersIdle(const std::string& statePath, const std::vector<int>& printerIds);
+
 }  // namespace corvane
