@@ -245,23 +245,29 @@ TEST(StateRepair, AJobNameStaysOnItsJobLine) {
     EXPECT_EQ(jobNames, (std::vector<std::string>{spaced, "a \\#b"}));
 }
 
-// A stop pauses printers to hold their queues; only those come back idle, a
-// printer paused before the stop stays paused.
-TEST(StateRepair, PrintersPausedToStopAreSavedIdle) {
+// Paused printers are kept paused in the state, with or without PAPPL's own
+// saving of it; those a stop paused to hold their queues come back idle.
+TEST(StateRepair, PausedPrintersStayPaused) {
     const std::filesystem::path state =
         std::filesystem::temp_directory_path() / ("corvane-stop-" + std::to_string(getpid()) + ".state");
-    const std::string jobs = "Job id=\"4\" name=\"q\" username=\"u\" format=\"application/pdf\" state=\"3\"\n";
-    std::ofstream(state) << "<Printer did=\"\" driver=\"corvane\" id=\"1\" name=\"a\" state=\"5\" uri=\"file:///tmp\">\n"
-                         << jobs << "</Printer>\n"
-                         << "<Printer did=\"\" driver=\"corvane\" id=\"2\" name=\"b\" state=\"5\" uri=\"file:///tmp\">\n"
-                         << "</Printer>\n";
-    savePrintersIdle(state.string(), {1});
+    const auto printer = [](int id, const char* state) {
+        return "<Printer did=\"\" driver=\"corvane\" id=\"" + std::to_string(id) + "\" name=\"p" + std::to_string(id) +
+               "\"" + state + " uri=\"file:///tmp\">\n";
+    };
+    const std::string job = "Job id=\"4\" name=\"q\" username=\"u\" format=\"application/pdf\" state=\"3\"\n";
+    // 1: paused for the stop; 2: paused before it; 3: paused, from PAPPL 1.3.
+    std::ofstream(state) << printer(1, " state=\"5\"") << job << "</Printer>\n"
+                         << printer(2, " state=\"5\"") << "</Printer>\n"
+                         << printer(3, "") << "</Printer>\n";
+    savePrinterStates(state.string(), {2, 3});
+    savePrinterStates(state.string(), {2, 3});  // one mark, not two
+    const std::vector<int> stopped = savedStoppedPrinters(state.string());
     std::ifstream in(state);
     const std::string saved((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     std::filesystem::remove(state);
-    EXPECT_EQ(saved, "<Printer did=\"\" driver=\"corvane\" id=\"1\" name=\"a\" state=\"3\" uri=\"file:///tmp\">\n" + jobs +
-                         "</Printer>\n<Printer did=\"\" driver=\"corvane\" id=\"2\" name=\"b\" state=\"5\" uri=\"file:///tmp\">\n"
-                         "</Printer>\n");
+    EXPECT_EQ(saved, "# Paused printers: 2 3\n" + printer(1, " state=\"3\"") + job + "</Printer>\n" +
+                         printer(2, " state=\"5\"") + "</Printer>\n" + printer(3, "") + "</Printer>\n");
+    EXPECT_EQ(stopped, (std::vector<int>{2, 3}));
 }
 
 TEST(PdfCheck, DocumentsThatAreNoPdfOrNeedAPassword) {

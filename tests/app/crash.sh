@@ -43,7 +43,15 @@ for attr in job-id job-uri job-uuid; do
   [ "$(wc -l <<<"$values")" = 3 ] && [ -z "$(uniq -d <<<"$values")" ] || { echo "Get-Jobs $attr values:"; echo "$values"; exit 1; }
 done
 
-# SIGTERM returns promptly with jobs queued; they are there after a restart.
+# SIGTERM returns promptly with jobs queued; they are there after a restart,
+# and each printer comes back as it was (a printer paused before the stop
+# stays paused).
+app_add_printer paused "file://$APP_DIR/out?ext=pcl"
+ipptool -t "$APP_URI/ipp/print/paused" "$(ipp_request pause Pause-Printer '')" >/dev/null
+printer_state() {
+  ipptool -c "$APP_URI/ipp/print/$1" "$(ipp_request state Get-Printer-Attributes \
+    ' ATTR keyword requested-attributes printer-state\n DISPLAY printer-state')" | tail -n +2
+}
 submit -t q1 -o copies=20 >/dev/null
 queued=$(submit -t q2)
 start=$SECONDS
@@ -52,3 +60,4 @@ stopped=$((SECONDS - start))
 [ "$stopped" -le 5 ] || { echo "SIGTERM took $stopped s"; exit 1; }
 app_restart
 app_expect_job "$printer" "$queued" completed 40
+[ "$(printer_state paused)" = stopped ] || { echo "the paused printer came back $(printer_state paused)"; exit 1; }

@@ -113,7 +113,10 @@ socketConnection::socketConnection(std::string host, int port, int snmpPort)
       replies(std::make_shared<backChannel>()) {}
 
 socketConnection::~socketConnection() {
-    reader.reset();  // joins the reader before the descriptor goes
+    // Ends the reader's wait for replies at once (the end of the job would
+    // otherwise wait out its poll), then joins it before the descriptor goes.
+    if (fd >= 0) shutdown(fd, SHUT_RD);
+    reader.reset();
     if (fd >= 0) close(fd);
 }
 

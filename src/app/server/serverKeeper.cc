@@ -1,5 +1,6 @@
 #include "app/server/serverKeeper.h"
 
+#include <algorithm>
 #include <csignal>
 #include <cstdlib>
 #include <sys/stat.h>
@@ -52,7 +53,12 @@ std::string serverKeeper::statePath() {
 serverKeeper::serverKeeper(pappl_system_t* system, const std::string& spoolDirectory)
     : system(system), stateFile(statePath()) {
     const auto aborted = repairSavedState(stateFile, spoolDirectory, std::time(nullptr));
+    const auto paused = savedStoppedPrinters(stateFile);
     papplSystemLoadState(system, stateFile.c_str());
+    // PAPPL 1.4 pauses them itself, 1.3 does not.
+    for (const int id : paused)
+        if (pappl_printer_t* printer = papplSystemFindPrinter(system, nullptr, id, nullptr))
+            papplPrinterPause(printer);
     for (const auto& interrupted : aborted) {
         pappl_printer_t* printer = papplSystemFindPrinter(system, nullptr, interrupted.printerId, nullptr);
         if (pappl_job_t* job = printer ? papplPrinterFindJob(printer, interrupted.jobId) : nullptr) {
@@ -68,9 +74,15 @@ serverKeeper::serverKeeper(pappl_system_t* system, const std::string& spoolDirec
 
 bool serverKeeper::save(pappl_system_t* system, void* context) {
     const auto& keeper = *static_cast<serverKeeper*>(context);
+    std::vector<int> paused;
+    forEachPrinter(system, [&](pappl_printer_t* printer) {
+        const int id = papplPrinterGetID(printer);
+        if (papplPrinterGetState(printer) == IPP_PSTATE_STOPPED && std::ranges::find(keeper.pausedToStop, id) == keeper.pausedToStop.end())
+            paused.push_back(id);
+    });
     bool saved = false;
     withPrintersLocked(system, [&] { saved = papplSystemSaveState(system, keeper.stateFile.c_str()); });
-    if (saved && !keeper.pausedToStop.empty()) savePrintersIdle(keeper.stateFile, keeper.pausedToStop);
+    if (saved) savePrinterStates(keeper.stateFile, paused);
     return saved;
 }
 

@@ -1,6 +1,6 @@
 // What keeps the server's jobs safe across crashes and stops: the saved
 // state is repaired before it is loaded, saved within a second of every
-// change, restored jobs start at once, and SIGTERM or SIGINT stop the server
+// change, restored jobs start at once, paused printers stay paused, and SIGTERM or SIGINT stop the server
 // in a few seconds even with jobs queued (they stay queued for the next
 // start; a job cut off while printing is aborted on that start, with a
 // reason, like one cut off by a crash).
@@ -36,7 +36,8 @@ private:
     std::string stateFile;
     bool running = false;
     std::time_t stopDeadline = 0;
-    // The printers a stop paused; they are saved as idle.
+    // The printers a stop paused; they are saved as idle, every other
+    // paused printer as paused.
     std::vector<int> pausedToStop;
 };
 

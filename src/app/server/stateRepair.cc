@@ -29,6 +29,9 @@ constexpr long abortedBySystem = 0x1;
 // Printer states.
 constexpr int printerIdle = 3;
 constexpr int printerStopped = 5;
+// A comment for PAPPL's reader: PAPPL 1.3 keeps no printer state, and its
+// printer lines must hold exactly its own five values.
+constexpr std::string_view pausedPrintersMark = "# Paused printers:";
 
 // The job attributes PAPPL creates itself when it loads a job.
 constexpr std::array<std::string_view, 6> attributesMadeOnLoad = {
@@ -40,6 +43,8 @@ std::string readAll(const std::string& path) {
     if (in) text << in.rdbuf();
     return text.str();
 }
+
+bool printerLine(const std::string& line) { return line.starts_with("<Printer ") && line.ends_with('>'); }
 
 std::string jobFilePrefix(int printerId, int jobId) {
     char prefix[32];
@@ -215,15 +220,25 @@ std::vector<interruptedJob> repairSavedState(const std::string& statePath,
     return aborted;
 }
 
-void savePrintersIdle(const std::string& statePath, const std::vector<int>& printerIds) {
+void savePrinterStates(const std::string& statePath, const std::vector<int>& stoppedIds) {
     std::ostringstream saved;
-    bool changed = false;
+    if (!stoppedIds.empty()) {
+        saved << pausedPrintersMark;
+        for (const int id : stoppedIds) saved << ' ' << id;
+        saved << '\n';
+    }
+    bool changed = !stoppedIds.empty();
     for (std::string& line : stateLines(readAll(statePath), changed)) {
-        if (line.starts_with("<Printer ") && line.ends_with('>')) {
+        if (line.starts_with(pausedPrintersMark)) {
+            changed = true;
+            continue;
+        }
+        if (printerLine(line)) {
             parsedOptions printer(line.substr(9, line.size() - 10));
-            if (printer.number("state") == printerStopped &&
-                std::ranges::find(printerIds, printer.number("id")) != printerIds.end()) {
-                printer.set("state", std::to_string(printerIdle));
+            const bool stopped = std::ranges::find(stoppedIds, printer.number("id")) != stoppedIds.end();
+            const long state = stopped ? printerStopped : printerIdle;
+            if (printer.get("state") && printer.number("state") != state) {
+                printer.set("state", std::to_string(state));
                 line = "<Printer " + printer.text() + ">";
                 changed = true;
             }
@@ -231,6 +246,17 @@ void savePrintersIdle(const std::string& statePath, const std::vector<int>& prin
         saved << line << '\n';
     }
     if (changed) writeReplacing(statePath, saved.str());
+}
+
+std::vector<int> savedStoppedPrinters(const std::string& statePath) {
+    std::vector<int> stopped;
+    std::istringstream lines(readAll(statePath));
+    for (std::string line; std::getline(lines, line);) {
+        if (!line.starts_with(pausedPrintersMark)) continue;
+        std::istringstream ids(line.substr(pausedPrintersMark.size()));
+        for (int id; ids >> id;) stopped.push_back(id);
+    }
+    return stopped;
 }
 
 }  // namespace corvane

@@ -26,9 +26,12 @@ struct interruptedJob {
 std::vector<interruptedJob> repairSavedState(const std::string& statePath,
                                              const std::string& spoolDirectory, std::time_t now);
 
-// Saves the given printers as idle where the state has them stopped: a stop
-// pauses every printer to hold its queue back, and PAPPL 1.4 would bring a
-// paused printer back paused.
-void savePrintersIdle(const std::string& statePath, const std::vector<int>& printerIds);
+// Which printers are paused, kept in the state for both PAPPL releases (1.3
+// keeps none, 1.4 its own): the printers in `stoppedIds` are saved stopped,
+// every other one idle. A stop pauses every printer to hold its queue back;
+// those are not in the list, so that they come back idle.
+void savePrinterStates(const std::string& statePath, const std::vector<int>& stoppedIds);
+// The printers the state saves as stopped.
+std::vector<int> savedStoppedPrinters(const std::string& statePath);
 
 }  // namespace corvane
