@@ -77,8 +77,8 @@ bool serverKeeper::save(pappl_system_t* system, void* context) {
     std::vector<int> paused;
     forEachPrinter(system, [&](pappl_printer_t* printer) {
         const int id = papplPrinterGetID(printer);
-        if (papplPrinterGetState(printer) == IPP_PSTATE_STOPPED && std::ranges::find(keeper.pausedToStop, id) == keeper.pausedToStop.end())
-            paused.push_back(id);
+        const bool pausedForStop = std::ranges::find(keeper.pausedToStop, id) != keeper.pausedToStop.end();
+        if (papplPrinterGetState(printer) == IPP_PSTATE_STOPPED && !pausedForStop) paused.push_back(id);
     });
     bool saved = false;
     withPrintersLocked(system, [&] { saved = papplSystemSaveState(system, keeper.stateFile.c_str()); });

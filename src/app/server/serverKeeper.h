@@ -1,9 +1,9 @@
 // What keeps the server's jobs safe across crashes and stops: the saved
 // state is repaired before it is loaded, saved within a second of every
-// change, restored jobs start at once, paused printers stay paused, and SIGTERM or SIGINT stop the server
-// in a few seconds even with jobs queued (they stay queued for the next
-// start; a job cut off while printing is aborted on that start, with a
-// reason, like one cut off by a crash).
+// change, restored jobs start at once, paused printers stay paused, and
+// SIGTERM or SIGINT stop the server in a few seconds even with jobs queued
+// (they stay queued for the next start; a job cut off while printing is
+// aborted on that start, with a reason, like one cut off by a crash).
 #pragma once
 
 #include <ctime>

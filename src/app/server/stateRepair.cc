@@ -45,6 +45,7 @@ std::string readAll(const std::string& path) {
 }
 
 bool printerLine(const std::string& line) { return line.starts_with("<Printer ") && line.ends_with('>'); }
+parsedOptions printerOptions(const std::string& line) { return parsedOptions(line.substr(9, line.size() - 10)); }
 
 std::string jobFilePrefix(int printerId, int jobId) {
     char prefix[32];
@@ -203,10 +204,8 @@ std::vector<interruptedJob> repairSavedState(const std::string& statePath,
     int printerId = 0;
     bool changed = false;
     for (std::string& line : stateLines(saved, changed)) {
-        if (line.starts_with("<Printer ")) {
-            std::string options = line.substr(9);
-            if (options.ends_with('>')) options.pop_back();
-            printerId = static_cast<int>(parsedOptions(options).number("id"));
+        if (printerLine(line)) {
+            printerId = static_cast<int>(printerOptions(line).number("id"));
         } else if (line.starts_with("Job ")) {
             if (std::string fixed = abortedJobLine(line.substr(4), now, printerId, aborted); !fixed.empty()) {
                 line = std::move(fixed);
@@ -234,7 +233,7 @@ void savePrinterStates(const std::string& statePath, const std::vector<int>& sto
             continue;
         }
         if (printerLine(line)) {
-            parsedOptions printer(line.substr(9, line.size() - 10));
+            parsedOptions printer = printerOptions(line);
             const bool stopped = std::ranges::find(stoppedIds, printer.number("id")) != stoppedIds.end();
             const long state = stopped ? printerStopped : printerIdle;
             if (printer.get("state") && printer.number("state") != state) {
