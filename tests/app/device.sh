@@ -84,3 +84,15 @@ mkdir "$folder"
 last=$(app_submit files "$samples/sample.pdf" -t last)
 app_expect_job files "$last" completed 30
 [ "$(ls "$folder")" = last.pcl ] || { echo "after a cancelled job: $(ls "$folder")"; exit 1; }
+
+# usb:// with no USB printer there: the app's USB device waits the same way
+# (PAPPL's would stop the printer and see a cancel only at its next try).
+app_add_printer usb "usb://HP/LaserJet%20M404?serial=PHB1"
+waiting=$(app_submit usb "$samples/sample.pdf" -t waiting)
+wait_for 10 job_says "$waiting" "The USB printer is not connected" usb ||
+  { echo "usb job message: $(app_job_attr usb "$waiting" job-state-message)"; exit 1; }
+reasons_say offline usb || { echo "usb printer state reasons: $(printer_reasons usb)"; exit 1; }
+start=$SECONDS
+"$APP" cancel -u "$APP_URI/ipp/print/usb" -j "$waiting"
+app_expect_job usb "$waiting" canceled 10
+[ $((SECONDS - start)) -le 2 ] || { echo "the cancel on usb:// took $((SECONDS - start)) s"; exit 1; }

@@ -165,11 +165,10 @@ bool wellFormedBlock(std::string_view text) {
 }
 
 TEST(StatusCommands, BlocksAreWellFormedAndTextCannotBreakOut) {
-    for (const std::string& block : {openingBlock("3-1", true), openingBlock("3-1", false), closingBlock("3-1"),
+    for (const std::string& block : {openingBlock("3-1"), closingBlock("3-1"),
                                      statusOffBlock(), statusQueryBlock(), panelMessageBlock("Hello.")})
         EXPECT_TRUE(wellFormedBlock(block)) << block;
-    EXPECT_NE(openingBlock("3-1", true).find("@PJL USTATUS PAGE=ON\r\n"), std::string::npos);
-    EXPECT_EQ(openingBlock("3-1", false).find("PAGE"), std::string::npos);
+    EXPECT_NE(openingBlock("3-1").find("@PJL USTATUS PAGE=ON\r\n"), std::string::npos);
     EXPECT_NE(closingBlock("3-1").find("@PJL EOJ NAME=\"corvane 3-1\"\r\n@PJL ECHO corvane 3-1 end\r\n"),
               std::string::npos);
 
@@ -239,7 +238,7 @@ TEST(BackChannelReader, ReadsWhileTheSameDescriptorIsWrittenAndStopsAtTheEnd) {
     const int app = pair.fds[0], printer = pair.fds[1];
     auto channel = std::make_shared<backChannel>();
     {
-        const backChannelReader reader(app, channel);
+        const backChannelReader reader(backChannelReader::fromDescriptor(app), channel);
         // The printer side drains the job while it reports, one byte at a time.
         std::size_t received = 0;
         std::thread printerSide([&] {
@@ -265,27 +264,6 @@ TEST(BackChannelReader, ReadsWhileTheSameDescriptorIsWrittenAndStopsAtTheEnd) {
             channel->waitForChange(channel->changes(), closeDeadline);
         EXPECT_TRUE(channel->snapshot().closed);
     }
-}
-
-// The USB path: nothing reads while the job is written; afterwards each read
-// waits as the device does and its bytes go to the channel.
-TEST(BackChannelReader, ReadsOnDemandUntilTheDeviceHasNothingToSay) {
-    socketPair pair;
-    backChannel channel;
-    channel.beginJob("4-2");
-    const auto readDevice = [&](std::span<std::uint8_t> buffer) -> long {
-        return read(pair.fds[0], buffer.data(), buffer.size());
-    };
-    const std::string replies = "@PJL ECHO corvane 4-2 start\r\n\f@PJL USTATUS JOB\r\nEND\r\nNAME=\"corvane 4-2\"\r\nPAGES=2\r\n";
-    writeAll(pair.fds[1], replies);
-    EXPECT_TRUE(readOnceInto(channel, readDevice));
-    EXPECT_FALSE(channel.snapshot().jobEnded);  // the report's form feed is still to come
-    writeAll(pair.fds[1], "\f");
-    EXPECT_TRUE(readOnceInto(channel, readDevice));
-    EXPECT_TRUE(channel.snapshot().jobEnded);
-    EXPECT_EQ(channel.snapshot().endPages, 2);
-    shutdown(pair.fds[1], SHUT_WR);
-    EXPECT_FALSE(readOnceInto(channel, readDevice));
 }
 
 std::vector<std::uint8_t> fromHex(std::string_view hex) {

@@ -9,6 +9,7 @@ namespace {
 using clock = std::chrono::steady_clock;
 constexpr auto tryEvery = std::chrono::seconds(1);
 constexpr auto lookEvery = std::chrono::milliseconds(100);
+constexpr auto idleWriteLimit = std::chrono::seconds(10);
 
 }  // namespace
 
@@ -35,6 +36,24 @@ ssize_t appDevice::writeCallback(pappl_device_t* device, const void* buffer, siz
         return -1;
     }
     return own->send(device, buffer, bytes);
+}
+
+talkingDevice* talkingDevice::of(pappl_device_t* device) {
+    return dynamic_cast<talkingDevice*>(appDevice::of(device));
+}
+
+const std::shared_ptr<backChannel>& talkingDevice::listen() {
+    if (reader == nullptr && printerReached()) {
+        if (auto receive = receiver())
+            reader = std::make_unique<backChannelReader>(std::move(receive), replies);
+        else
+            replies->close();
+    }
+    return replies;
+}
+
+bool appDevice::writerGaveUp(clock::time_point lastTaken) const {
+    return writer != nullptr ? writer->abandoned() : clock::now() - lastTaken >= idleWriteLimit;
 }
 
 bool appDevice::reachOnce(pappl_device_t* device) {

@@ -1,4 +1,4 @@
-// The devices of the app's own schemes (socket, file). PAPPL opens a
+// The devices of the app's own schemes (socket, usb, file). PAPPL opens a
 // printer's device holding the printer's lock, and when the open fails it
 // stops the printer and sleeps 5 seconds before its next try, seeing a
 // cancel only then. These devices therefore open at once without touching
@@ -9,12 +9,15 @@
 // questions) tries its printer once.
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
 #include <sys/types.h>
 
 #include <pappl/pappl.h>
+
+#include "app/devices/backChannel.h"
 
 namespace corvane {
 
@@ -63,8 +66,10 @@ public:
 protected:
     appDevice() = default;
 
-    // True once the job writing through the device no longer wants its bytes.
-    bool writerGaveUp() const { return writer != nullptr && writer->abandoned(); }
+    // True once the bytes being written are no longer wanted: the job writing
+    // them was canceled, or, outside a job, the printer has taken nothing
+    // since `lastTaken` for ten seconds.
+    bool writerGaveUp(std::chrono::steady_clock::time_point lastTaken) const;
 
     virtual bool printerReached() const = 0;
     // One try to reach the printer; false with why not, in words for the
@@ -78,6 +83,31 @@ private:
     static constexpr unsigned ownMagic = 0x434f5256;
     const unsigned magic = ownMagic;
     printerWait* writer = nullptr;
+};
+
+// A device whose printer talks back (socket, usb). Its back channel is read
+// only once someone listens, so that a printer whose replies misbehave can
+// be left unread.
+class talkingDevice : public appDevice {
+public:
+    ~talkingDevice() override { stopListening(); }
+
+    // The talking device behind a PAPPL device; null for any other.
+    static talkingDevice* of(pappl_device_t* device);
+    // What the printer says, read by a thread of the device's own from now
+    // on while the printer is reached (reach it first). A printer without a
+    // back channel gives a closed channel.
+    const std::shared_ptr<backChannel>& listen();
+
+protected:
+    // How the reached printer's replies arrive; empty without a back channel.
+    virtual backChannelReader::receiveFunction receiver() = 0;
+    // Joins the reader: the connection must outlive it.
+    void stopListening() { reader.reset(); }
+
+private:
+    std::shared_ptr<backChannel> replies = std::make_shared<backChannel>();
+    std::unique_ptr<backChannelReader> reader;
 };
 
 }  // namespace corvane

@@ -97,29 +97,28 @@ std::uint64_t backChannel::waitForChange(std::uint64_t seen, clock::time_point d
     return changeCount;
 }
 
-backChannelReader::backChannelReader(int fd, std::shared_ptr<backChannel> channel)
-    : thread([fd, channel = std::move(channel)](std::stop_token stop) {
+backChannelReader::backChannelReader(receiveFunction receive, std::shared_ptr<backChannel> channel)
+    : thread([receive = std::move(receive), channel = std::move(channel)](std::stop_token stop) {
           std::array<std::uint8_t, 4096> buffer;
           while (!stop.stop_requested()) {
-              // A short poll, so that a stop is seen soon without a second descriptor.
-              pollfd wanted{fd, POLLIN, 0};
-              const int ready = poll(&wanted, 1, 100);
-              if (ready < 0 && errno != EINTR) break;
-              if (ready <= 0) continue;
-              const ssize_t got = read(fd, buffer.data(), buffer.size());
-              if (got < 0 && (errno == EINTR || errno == EAGAIN)) continue;
-              if (got <= 0) break;
-              channel->take(std::span(buffer.data(), static_cast<std::size_t>(got)));
+              const long got = receive(buffer);
+              if (got < 0) break;
+              if (got > 0) channel->take(std::span(buffer.data(), static_cast<std::size_t>(got)));
           }
           channel->close();
       }) {}
 
-bool readOnceInto(backChannel& channel, const std::function<long(std::span<std::uint8_t>)>& read) {
-    std::array<std::uint8_t, 4096> buffer;
-    const long got = read(buffer);
-    if (got <= 0) return false;
-    channel.take(std::span(buffer.data(), static_cast<std::size_t>(got)));
-    return true;
+backChannelReader::receiveFunction backChannelReader::fromDescriptor(int fd) {
+    return [fd](std::span<std::uint8_t> buffer) -> long {
+        // A short poll, so that a stop is seen soon without a second descriptor.
+        pollfd wanted{fd, POLLIN, 0};
+        const int ready = poll(&wanted, 1, 100);
+        if (ready < 0) return errno == EINTR ? 0 : -1;
+        if (ready == 0) return 0;
+        const ssize_t got = read(fd, buffer.data(), buffer.size());
+        if (got < 0) return errno == EINTR || errno == EAGAIN ? 0 : -1;
+        return got == 0 ? -1 : got;
+    };
 }
 
 }  // namespace corvane

@@ -1,8 +1,7 @@
 // What a printer said on one open connection, kept as the job and the status
 // watch need it: the latest device status, and for the job in progress its
 // echoes, its start and end reports and the pages printed. Fed with raw bytes
-// by whoever reads the connection (a reader thread, or reads on demand);
-// read by others. Memory stays bounded whatever the printer sends.
+// by the reader of the connection; read by others. Memory stays bounded whatever the printer sends.
 #pragma once
 
 #include <chrono>
@@ -67,24 +66,26 @@ private:
     std::uint64_t changeCount = 0;
 };
 
-// Reads a descriptor in a thread of its own and hands every byte to the
-// channel, until the peer closes it, reading fails, or the reader is
-// destroyed. The descriptor stays open for writing meanwhile: reading never
-// holds up a writer.
+// Reads a printer's back channel in a thread of its own and hands every
+// byte to the channel, until the printer closes it, reading fails, or the
+// reader is destroyed. The connection stays open for writing meanwhile:
+// reading never holds up a writer.
 class backChannelReader {
 public:
-    backChannelReader(int fd, std::shared_ptr<backChannel> channel);
+    // Waits a tenth of a second at most: the bytes received, 0 when none
+    // came, negative once nothing more can come.
+    using receiveFunction = std::function<long(std::span<std::uint8_t>)>;
+
+    backChannelReader(receiveFunction receive, std::shared_ptr<backChannel> channel);
     ~backChannelReader() = default;  // stops and joins
     backChannelReader(const backChannelReader&) = delete;
     backChannelReader& operator=(const backChannelReader&) = delete;
 
+    // Receiving from a descriptor.
+    static receiveFunction fromDescriptor(int fd);
+
 private:
     std::jthread thread;
 };
-
-// For devices that cannot be read while written: one read through `read`
-// (which waits as the device does), handed to the channel. False when the
-// device has nothing more to say (an error, its end, or no back channel).
-bool readOnceInto(backChannel& channel, const std::function<long(std::span<std::uint8_t>)>& read);
 
 }  // namespace corvane

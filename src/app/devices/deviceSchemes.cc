@@ -4,6 +4,7 @@
 
 #include "app/devices/fileDevice.h"
 #include "app/devices/socketDevice.h"
+#include "app/devices/usbDevice.h"
 #include "app/pappl131/papplRepairs.h"
 
 namespace corvane {
@@ -28,6 +29,7 @@ void ownScheme(const char* name, void (*add)(const char* name)) {
 void addDeviceSchemes() {
     ownScheme("file", addFileScheme);
     ownScheme("socket", addSocketScheme);
+    ownScheme("usb", addUsbScheme);
     keepPapplDeviceSchemes();
 }
 

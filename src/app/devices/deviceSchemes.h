@@ -1,5 +1,5 @@
 // The device schemes the app brings itself, each in place of PAPPL's scheme
-// of that name, with PAPPL's other schemes (socket, dnssd, snmp, usb) kept.
+// of that name, with PAPPL's other schemes (dnssd, snmp) kept.
 #pragma once
 
 namespace corvane {

@@ -109,14 +109,13 @@ int deviceSupplies(pappl_device_t* device, int most, pappl_supply_t* supplies) {
 }  // namespace
 
 socketConnection::socketConnection(std::string host, int port, int snmpPort)
-    : printerHost(std::move(host)), printerPort(port), snmpPortNumber(snmpPort),
-      replies(std::make_shared<backChannel>()) {}
+    : printerHost(std::move(host)), printerPort(port), snmpPortNumber(snmpPort) {}
 
 socketConnection::~socketConnection() {
     // Ends the reader's wait for replies at once (the end of the job would
     // otherwise wait out its poll), then joins it before the descriptor goes.
     if (fd >= 0) shutdown(fd, SHUT_RD);
-    reader.reset();
+    stopListening();
     if (fd >= 0) close(fd);
 }
 
@@ -137,17 +136,18 @@ bool socketConnection::reachPrinter(pappl_device_t* device, const std::function<
         return false;
     }
     fd = connected;
-    reader = std::make_unique<backChannelReader>(fd, replies);
     return true;
 }
 
 ssize_t socketConnection::send(pappl_device_t* device, const void* buffer, size_t bytes) {
     const auto* data = static_cast<const char*>(buffer);
     size_t done = 0;
+    auto lastTaken = std::chrono::steady_clock::now();
     while (done < bytes) {
         const ssize_t sent = ::send(fd, data + done, bytes - done, MSG_NOSIGNAL);
         if (sent > 0) {
             done += static_cast<size_t>(sent);
+            lastTaken = std::chrono::steady_clock::now();
             continue;
         }
         if (sent < 0 && errno != EAGAIN && errno != EINTR) {
@@ -157,7 +157,7 @@ ssize_t socketConnection::send(pappl_device_t* device, const void* buffer, size_
         // The printer takes no more for now (busy, jammed, out of paper).
         pollfd wanted{fd, POLLOUT, 0};
         poll(&wanted, 1, writeWaitMs);
-        if (writerGaveUp()) {
+        if (writerGaveUp(lastTaken)) {
             papplDeviceError(device, "Stopped sending print data.");
             return -1;
         }

@@ -26,9 +26,7 @@ std::string echoWords(std::string_view token, std::string_view when) {
 
 std::string endOfJobName(std::string_view token) { return "corvane " + std::string(token); }
 
-std::string openingBlock(std::string_view token, bool pageReports) {
-    if (!pageReports)
-        return block({"USTATUS DEVICE=ON", "USTATUS JOB=ON", "ECHO " + echoWords(token, "start")});
+std::string openingBlock(std::string_view token) {
     return block({"USTATUS DEVICE=ON", "USTATUS JOB=ON", "USTATUS PAGE=ON", "ECHO " + echoWords(token, "start")});
 }
 

@@ -10,9 +10,9 @@
 namespace corvane {
 
 // Before a job's first byte: unsolicited status for the device, the job
-// and (where the back channel is read while writing) each printed page,
-// then an echo that tells where this job's replies begin.
-std::string openingBlock(std::string_view token, bool pageReports);
+// and each printed page, then an echo that tells where this job's replies
+// begin.
+std::string openingBlock(std::string_view token);
 // After the job's closing UEL: ends the PJL job under the token's name, so
 // that the printer's end-of-job report is this job's, and asks for the
 // closing echo.

@@ -2,7 +2,7 @@
 
 #include <chrono>
 
-#include "app/devices/socketDevice.h"
+#include "app/devices/appDevice.h"
 #include "app/devices/statusCodes.h"
 #include "app/devices/statusCommands.h"
 #include "app/driver/corvaneDriver.h"
@@ -18,33 +18,24 @@ constexpr auto silentPrinterWait = 3s;
 constexpr auto knownPrinterWait = 30s;
 constexpr auto quietAfterEchoLimit = 60s;
 constexpr auto lookEvery = 250ms;
-constexpr int failedReadsLimit = 3;
-
-bool isUsb(pappl_printer_t* printer) {
-    const char* uri = papplPrinterGetDeviceURI(printer);
-    return uri != nullptr && std::string_view(uri).starts_with("usb:");
-}
 
 }  // namespace
 
 std::unique_ptr<jobReadback> jobReadback::start(pappl_job_t* job, pappl_device_t* device) {
     pappl_printer_t* printer = papplJobGetPrinter(job);
-    if (!readsBack(printer)) return nullptr;
-    if (socketConnection::of(device) == nullptr && !isUsb(printer)) return nullptr;
-    return std::make_unique<jobReadback>(job, device);
+    talkingDevice* talking = talkingDevice::of(device);
+    if (!readsBack(printer) || talking == nullptr) return nullptr;
+    return std::make_unique<jobReadback>(job, *talking);
 }
 
-jobReadback::jobReadback(pappl_job_t* job, pappl_device_t* device)
-    : job(job), printer(papplJobGetPrinter(job)), device(device), connection(socketConnection::of(device)) {
-    channel = connection ? connection->channel() : std::make_shared<backChannel>();
+jobReadback::jobReadback(pappl_job_t* job, talkingDevice& device)
+    : job(job), printer(papplJobGetPrinter(job)), channel(device.listen()) {
     // Unique on the connection: the printer and job, and the moment.
     const auto now = std::chrono::duration_cast<std::chrono::milliseconds>(clock::now().time_since_epoch()).count();
     token = std::to_string(papplPrinterGetID(printer)) + "." + std::to_string(papplJobGetID(job)) + "." +
             std::to_string(now % 100000);
     channel->beginJob(token);
-    // Page reports only where the back channel is read while the job is
-    // written; on USB they would pile up in the printer unread.
-    openingBytes = openingBlock(token, connection != nullptr);
+    openingBytes = openingBlock(token);
     if (printerStatus* watch = printerStatusOf(printer)) watch->jobStarts(printer, papplJobGetID(job), channel);
 }
 
@@ -67,7 +58,6 @@ void jobReadback::waitForPrinter() {
     const bool knownToAnswer = watch && watch->answers(printer);
     const auto silentUntil = clock::now() + (knownToAnswer ? knownPrinterWait : silentPrinterWait);
     std::uint64_t seen = 0;
-    int failedReads = 0;
     backChannel::state now = channel->snapshot();
     for (;; now = channel->snapshot()) {
         if (now.pagesPrinted > 0) countImpressions(now.pagesPrinted);
@@ -84,16 +74,7 @@ void jobReadback::waitForPrinter() {
             papplLogJob(job, PAPPL_LOGLEVEL_WARN, "The printer sent no end-of-job report; the job is taken as printed.");
             break;
         }
-        if (connection) {
-            seen = channel->waitForChange(seen, clock::now() + lookEvery);
-            continue;
-        }
-        const bool read = readOnceInto(*channel, [this](std::span<std::uint8_t> buffer) {
-            return static_cast<long>(papplDeviceRead(device, buffer.data(), buffer.size()));
-        });
-        failedReads = read ? 0 : failedReads + 1;
-        // A device with no back channel, or one that stopped answering.
-        if (!read && (!channel->snapshot().heard || failedReads >= failedReadsLimit)) break;
+        seen = channel->waitForChange(seen, clock::now() + lookEvery);
     }
     if (now.jobEnded && now.endPages >= 0) countImpressions(now.endPages);
     if (now.jobEnded)

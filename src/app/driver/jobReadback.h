@@ -12,10 +12,8 @@
 //   device or print server), 30 seconds for one that answered before;
 // - not at all once the job is canceled.
 // job-impressions-completed then counts the pages the printer reported.
-// A last block switches unsolicited status off again.
-// On usb:// nothing is read while the job is written (PAPPL's USB device
-// cannot be read and written at once); the replies are read after the
-// job's last byte, each read waiting up to PAPPL's 10 seconds.
+// A last block switches unsolicited status off again. The replies are read
+// while the job is written, by the device's reader.
 #pragma once
 
 #include <functional>
@@ -30,13 +28,13 @@
 
 namespace corvane {
 
-class socketConnection;
+class talkingDevice;
 
 class jobReadback {
 public:
     // Null when the job's printer is not read back.
     static std::unique_ptr<jobReadback> start(pappl_job_t* job, pappl_device_t* device);
-    jobReadback(pappl_job_t* job, pappl_device_t* device);
+    jobReadback(pappl_job_t* job, talkingDevice& device);
     ~jobReadback();
     jobReadback(const jobReadback&) = delete;
     jobReadback& operator=(const jobReadback&) = delete;
@@ -53,8 +51,6 @@ private:
 
     pappl_job_t* job;
     pappl_printer_t* printer;
-    pappl_device_t* device;
-    socketConnection* connection = nullptr;  // socket:// only
     std::shared_ptr<backChannel> channel;
     std::string token;
     std::string openingBytes;

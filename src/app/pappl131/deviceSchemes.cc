@@ -1,10 +1,10 @@
 // Device schemes next to the app's own, on PAPPL 1.3. PAPPL 1.3.1 adds its
 // built-in schemes (file, and the network and USB ones) only when a device
 // is listed or opened while no scheme at all is registered, and the first
-// registration of a scheme wins. Once the app has registered its file
-// scheme, PAPPL's network and USB schemes are therefore added here, through
-// the functions PAPPL itself uses: exported by libpappl1 (listed in its
-// Debian symbols file since 1.0.1) but not declared in its headers. PAPPL
+// registration of a scheme wins. Once the app has registered its own
+// schemes, PAPPL's network schemes (dnssd, snmp) are therefore added here,
+// through the function PAPPL itself uses: exported by libpappl1 (listed in
+// its Debian symbols file since 1.0.1) but not declared in its headers. PAPPL
 // 1.4 adds its schemes before any of the app's, which replace PAPPL's of the
 // same name. Shown by tests/app/device.sh and the conformance test (their
 // printers are socket:// ones).
@@ -24,13 +24,11 @@
 #include "app/pappl131/papplRepairs.h"
 
 extern "C" void _papplDeviceAddNetworkSchemes(void);
-extern "C" void _papplDeviceAddUSBScheme(void);
 
 namespace corvane {
 
 void keepPapplDeviceSchemes() {
     _papplDeviceAddNetworkSchemes();
-    _papplDeviceAddUSBScheme();
 }
 
 void idleDeviceClosing() { std::this_thread::sleep_for(std::chrono::milliseconds(5)); }

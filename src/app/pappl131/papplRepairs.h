@@ -19,7 +19,7 @@
 namespace corvane {
 
 #if CORVANE_PAPPL_VERSION < 10400
-// After the app's own device schemes: PAPPL's network and USB schemes, which
+// After the app's own device schemes: PAPPL's network schemes, which
 // PAPPL 1.3 adds only while no scheme at all is registered.
 void keepPapplDeviceSchemes();
 // A device scheme's close callback, for a device nothing was written to:

@@ -24,10 +24,7 @@ pappl_job_t* jobWaitingForDevice(pappl_printer_t* printer) {
 }
 
 // What to tell the user about a device of PAPPL's that does not open.
-std::string unreachableDeviceText(const std::string& deviceUri) {
-    if (deviceUri.starts_with("usb:")) return "The USB printer is not connected";
-    return "Cannot open the device " + deviceUri;
-}
+std::string unreachableDeviceText(const std::string& deviceUri) { return "Cannot open the device " + deviceUri; }
 
 }  // namespace
 

@@ -8,7 +8,7 @@
 #include <optional>
 #include <thread>
 
-#include "app/devices/socketDevice.h"
+#include "app/devices/appDevice.h"
 #include "app/devices/statusCodes.h"
 #include "app/devices/statusCommands.h"
 #include "app/driver/corvaneDriver.h"
@@ -159,40 +159,31 @@ private:
         panelDeferredUntil = clock::now() + 1s;
     }
 
-    // Runs `talk` with the printer's device opened for a moment: for
-    // socket:// a connection of its own (PAPPL's printer lock is not held
-    // while it connects); for usb:// PAPPL's device, which keeps jobs off
-    // meanwhile. `read` hands what arrives to the channel and says whether
-    // reading may go on.
+    // Runs `talk` with the printer's device opened for a moment and its back
+    // channel heard: for socket:// a connection of its own (PAPPL's printer
+    // lock is not held while it connects); for usb:// PAPPL's device of the
+    // printer, which keeps jobs off meanwhile (one program at a time can
+    // claim a USB printer). `read` waits for replies until the time given
+    // and says whether more can come.
     template <class Talk>
     bool withDevice(pappl_printer_t* printer, Talk&& talk) {
         const char* uri = papplPrinterGetDeviceURI(printer);
-        const std::string scheme = schemeOf(uri);
-        if (scheme == "socket") {
-            pappl_device_t* device = papplDeviceOpen(uri, "status", quietDeviceError, printer);
-            if (device == nullptr) return false;
-            socketConnection* connection = socketConnection::of(device);
-            if (connection == nullptr || !connection->reachOnce(device)) {
-                papplDeviceClose(device);
-                return false;
-            }
-            const auto channel = connection->channel();
-            talk(device, *channel, [&](clock::time_point until) {
-                channel->waitForChange(channel->changes(), until);
-                return true;
-            });
-            papplDeviceClose(device);
-            return true;
-        }
-        pappl_device_t* device = papplPrinterOpenDevice(printer);
+        const bool ownConnection = schemeOf(uri) == "socket";
+        pappl_device_t* device = ownConnection ? papplDeviceOpen(uri, "status", quietDeviceError, printer)
+                                               : papplPrinterOpenDevice(printer);
         if (device == nullptr) return false;
-        backChannel channel;
-        talk(device, channel, [&](clock::time_point) {
-            return readOnceInto(channel, [&](std::span<std::uint8_t> buffer) {
-                return static_cast<long>(papplDeviceRead(device, buffer.data(), buffer.size()));
-            });
+        const auto closeDevice = [&] { ownConnection ? papplDeviceClose(device) : papplPrinterCloseDevice(printer); };
+        talkingDevice* talking = talkingDevice::of(device);
+        if (talking == nullptr || !talking->reachOnce(device)) {
+            closeDevice();
+            return false;
+        }
+        const auto channel = talking->listen();
+        talk(device, *channel, [&](clock::time_point until) {
+            channel->waitForChange(channel->changes(), until);
+            return !channel->snapshot().closed;
         });
-        papplPrinterCloseDevice(printer);
+        closeDevice();
         return true;
     }
 
