@@ -194,8 +194,13 @@ std::unique_ptr<usbPort::connection> claimPrinter(libusb_device* device) {
     port->handle.reset(opened);
     port->where = *where;
     libusb_device_handle* handle = opened;
-    // usblp steps aside while the interface is claimed.
-    libusb_set_auto_detach_kernel_driver(handle, 1);
+    // The kernel's usblp driver steps aside for good, as PAPPL's device has
+    // it: giving the printer back after every status question would make
+    // its device node come and go every few seconds.
+    if (libusb_kernel_driver_active(handle, where->interfaceNumber) == 1) {
+        const int detached = libusb_detach_kernel_driver(handle, where->interfaceNumber);
+        if (detached != 0 && detached != LIBUSB_ERROR_NOT_FOUND) return nullptr;
+    }
     int current = 0;
     if (libusb_get_configuration(handle, &current) == 0 && current != where->configValue &&
         libusb_set_configuration(handle, where->configValue) != 0)

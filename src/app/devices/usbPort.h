@@ -1,9 +1,9 @@
 // A USB printer's printer-class interface, through libusb. Printers are
 // named as PAPPL names them (usb://MAKE/MODEL?serial=SERIAL), so that a
 // printer added with PAPPL's own USB device keeps its URI. While open the
-// interface is claimed (the kernel's usblp driver steps aside and comes back
-// at the close), and its two bulk endpoints are used from two threads at
-// once: the job's writes and the back channel's reads.
+// interface is claimed (the kernel's usblp driver is detached from it), and
+// its two bulk endpoints are used from two threads at once: the job's
+// writes and the back channel's reads.
 #pragma once
 
 #include <chrono>
