@@ -5,6 +5,7 @@
 // format says, and CMYK JPEGs. (Through a running
 // server: tests/app/clients.sh.)
 #include <gtest/gtest.h>
+#include <png.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -305,6 +306,38 @@ TEST(ImageDecode, FourColourJpegsPrintInTheirColours) {
         };
         EXPECT_TRUE(near(2, 255, 0, 0));
         EXPECT_TRUE(near(13, 0, 0, 255));
+    }
+}
+
+// A PNG whose chunk declares more bytes than the file has is refused before
+// libpng allocates what the chunk declares (gigabytes, here).
+TEST(ImageDecode, PngChunksThatRunPastTheFileAreRefused) {
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    image.width = 4;
+    image.height = 2;
+    image.format = PNG_FORMAT_RGB;
+    const std::vector<std::uint8_t> pixels(4 * 2 * 3, 0x80);
+    png_alloc_size_t size = 0;
+    ASSERT_TRUE(png_image_write_to_memory(&image, nullptr, &size, 0, pixels.data(), 0, nullptr));
+    std::vector<std::uint8_t> png(size);
+    ASSERT_TRUE(png_image_write_to_memory(&image, png.data(), &size, 0, pixels.data(), 0, nullptr));
+    const auto decode = [](std::vector<std::uint8_t> bytes) {
+        std::FILE* file = fmemopen(bytes.data(), bytes.size(), "rb");
+        imageResult decoded = decodePng(file, {1u << 20, 100, 100});
+        std::fclose(file);
+        return decoded;
+    };
+    ASSERT_TRUE(std::holds_alternative<decodedImage>(decode(png)));
+    // A text chunk of 1.75 GB before the image data, and the file cut inside the image data.
+    std::vector<std::uint8_t> hugeText(png.begin(), png.begin() + 33);
+    hugeText.insert(hugeText.end(), {0x68, 0x6f, 0x74, 0x20, 't', 'E', 'X', 't', 'a', 'b'});
+    hugeText.insert(hugeText.end(), png.begin() + 33, png.end());
+    for (const auto& damaged : {hugeText, std::vector<std::uint8_t>(png.begin(), png.end() - 20)}) {
+        const imageResult decoded = decode(damaged);
+        ASSERT_TRUE(std::holds_alternative<std::string>(decoded));
+        EXPECT_EQ(std::get<std::string>(decoded),
+                  "The PNG image is damaged or ends early (a chunk runs past the end of the file).");
     }
 }
 

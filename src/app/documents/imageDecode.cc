@@ -89,30 +89,48 @@ bool readJpeg(std::FILE* file, const imageLimits& limits, jpeg_decompress_struct
     return true;
 }
 
-// The pixels per inch of a PNG's pHYs chunk (0 when it has none), read
-// before the image data; the file is left at its start.
-int pngResolution(std::FILE* file) {
+// What the PNG's chunk headers say, read before libpng sees the file:
+// the pixels per inch of its pHYs chunk (0 when it has none before the image
+// data), and whether every chunk lies within the file. libpng allocates a
+// chunk's declared length before reading it, and a damaged length can ask
+// for gigabytes. The file is left at its start.
+struct pngChunks {
     int ppi = 0;
+    bool withinFile = true;
+};
+
+pngChunks readPngChunks(std::FILE* file) {
+    pngChunks chunks;
+    std::fseek(file, 0, SEEK_END);
+    const long size = std::ftell(file);
+    std::rewind(file);
     unsigned char bytes[8];
-    if (std::fread(bytes, 1, 8, file) == 8) {
+    bool imageData = false;
+    if (size > 0 && std::fread(bytes, 1, 8, file) == 8) {
         while (std::fread(bytes, 1, 8, file) == 8) {
             const unsigned long length =
                 static_cast<unsigned long>(bytes[0]) << 24 | bytes[1] << 16 | bytes[2] << 8 | bytes[3];
-            if (std::memcmp(bytes + 4, "IDAT", 4) == 0) break;
-            if (std::memcmp(bytes + 4, "pHYs", 4) == 0 && length == 9) {
+            const long dataAt = std::ftell(file);
+            if (dataAt < 0 || length + 4 > static_cast<unsigned long>(size - dataAt)) {
+                chunks.withinFile = false;
+                break;
+            }
+            imageData = imageData || std::memcmp(bytes + 4, "IDAT", 4) == 0;
+            if (!imageData && std::memcmp(bytes + 4, "pHYs", 4) == 0 && length == 9) {
                 unsigned char phys[9];
                 if (std::fread(phys, 1, 9, file) == 9 && phys[8] == 1) {
                     const unsigned long perMetre =
                         static_cast<unsigned long>(phys[0]) << 24 | phys[1] << 16 | phys[2] << 8 | phys[3];
-                    ppi = static_cast<int>((perMetre * 254 + 5000) / 10000);
+                    chunks.ppi = static_cast<int>((perMetre * 254 + 5000) / 10000);
                 }
-                break;
             }
-            if (length > 0x7FFFFFFF || std::fseek(file, static_cast<long>(length) + 4, SEEK_CUR) != 0) break;
+            if (std::memcmp(bytes + 4, "IEND", 4) == 0 ||
+                std::fseek(file, dataAt + static_cast<long>(length) + 4, SEEK_SET) != 0)
+                break;
         }
     }
     std::rewind(file);
-    return ppi;
+    return chunks;
 }
 
 }  // namespace
@@ -137,7 +155,9 @@ imageResult decodeJpeg(std::FILE* file, const imageLimits& limits) {
 
 imageResult decodePng(std::FILE* file, const imageLimits& limits) {
     decodedImage image;
-    image.ppi = pngResolution(file);
+    const pngChunks chunks = readPngChunks(file);
+    if (!chunks.withinFile) return "The PNG image is damaged or ends early (a chunk runs past the end of the file).";
+    image.ppi = chunks.ppi;
     png_image png{};
     png.version = PNG_IMAGE_VERSION;
     const auto damaged = [&png] {
