@@ -6,7 +6,6 @@
 // over SNMP as bytes (the exchange with a real agent is supplies.sh's).
 #include <gtest/gtest.h>
 
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -23,6 +22,7 @@
 #include "app/devices/printerMib.h"
 #include "app/devices/statusCodes.h"
 #include "app/devices/statusCommands.h"
+#include "socketPair.h"
 
 namespace corvane {
 namespace {
@@ -216,22 +216,8 @@ TEST(BackChannel, AJobsReportsCountFromItsOpeningEcho) {
     EXPECT_EQ(seen.endResult, "OK");
 }
 
-struct socketPair {
-    socketPair() { EXPECT_EQ(socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds), 0); }
-    ~socketPair() {
-        if (fds[0] >= 0) close(fds[0]);
-        if (fds[1] >= 0) close(fds[1]);
-    }
-    int fds[2] = {-1, -1};
-};
-
-void writeAll(int fd, std::string_view text) {
-    while (!text.empty()) {
-        const ssize_t done = write(fd, text.data(), text.size());
-        ASSERT_GT(done, 0);
-        text.remove_prefix(static_cast<std::size_t>(done));
-    }
-}
+using test::socketPair;
+using test::writeAll;
 
 TEST(BackChannelReader, ReadsWhileTheSameDescriptorIsWrittenAndStopsAtTheEnd) {
     socketPair pair;
@@ -257,8 +243,7 @@ TEST(BackChannelReader, ReadsWhileTheSameDescriptorIsWrittenAndStopsAtTheEnd) {
         while (channel->snapshot().statusReports < 2 && backChannel::clock::now() < deadline)
             channel->waitForChange(channel->changes(), deadline);
         EXPECT_EQ(channel->snapshot().status->code, 10001);
-        close(pair.fds[1]);
-        pair.fds[1] = -1;
+        close(pair.release(1));
         const auto closeDeadline = backChannel::clock::now() + std::chrono::seconds(5);
         while (!channel->snapshot().closed && backChannel::clock::now() < closeDeadline)
             channel->waitForChange(channel->changes(), closeDeadline);

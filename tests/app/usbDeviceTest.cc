@@ -4,7 +4,6 @@
 // writing, reading and giving up as a job meets them.
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <poll.h>
@@ -14,6 +13,7 @@
 #include <unistd.h>
 
 #include "app/devices/usbDevice.h"
+#include "socketPair.h"
 
 namespace corvane {
 namespace {
@@ -93,33 +93,27 @@ struct usbTestDevice {
     explicit usbTestDevice(const std::string& options = "") {
         papplDeviceAddScheme("usbtest", PAPPL_DEVTYPE_USB, nullptr, openTestDevice, appDevice::closeCallback, nullptr,
                              appDevice::writeCallback, nullptr, nullptr);
-        EXPECT_EQ(socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds), 0);
-        device = papplDeviceOpen(("usbtest:/" + std::to_string(fds[0]) + options).c_str(), "job", nullptr, nullptr);
+        // The app's end belongs to the device.
+        const int app = pair.release(0);
+        device = papplDeviceOpen(("usbtest:/" + std::to_string(app) + options).c_str(), "job", nullptr, nullptr);
         EXPECT_NE(device, nullptr);
     }
     ~usbTestDevice() {
         if (device) papplDeviceClose(device);
-        close(fds[1]);
     }
     talkingDevice& talking() { return *talkingDevice::of(device); }
 
-    int fds[2] = {-1, -1};  // the app's end belongs to the device
+    test::socketPair pair;
     pappl_device_t* device = nullptr;
 };
 
-void writeAll(int fd, std::string_view text) {
-    while (!text.empty()) {
-        const ssize_t done = write(fd, text.data(), text.size());
-        ASSERT_GT(done, 0);
-        text.remove_prefix(static_cast<std::size_t>(done));
-    }
-}
+using test::writeAll;
 
 TEST(UsbDevice, ReadsTheBackChannelWhileTheJobIsWritten) {
     usbTestDevice usb;
     ASSERT_TRUE(usb.talking().reachOnce(usb.device));
     const auto channel = usb.talking().listen();
-    const int printer = usb.fds[1];
+    const int printer = usb.pair.fds[1];
     // A megabyte into the job the printer jams, reporting a byte at a time,
     // and takes no more until the jam is heard: only a device that reads
     // while it writes gets to the job's end.

@@ -38,7 +38,7 @@ struct usbPrinterName {
 };
 
 // The IEEE 1284 device ID in a GET_DEVICE_ID reply. Its length comes first,
-// big-endian as the class specification says; some printers send it
+// big-endian as the USB printer class defines it; some printers send it
 // little-endian.
 std::string deviceIdOfReply(std::span<const std::uint8_t> reply);
 // A serial-number string descriptor as text: printable ASCII as it is,
