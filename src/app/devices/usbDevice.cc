@@ -12,14 +12,15 @@ constexpr auto writeWait = 250ms;
 constexpr auto readWait = 100ms;
 
 bool listPrinters(pappl_device_cb_t found, void* data, pappl_deverror_cb_t error, void* errorData) {
+    // True stops PAPPL's listing: the caller found what it looked for.
     std::string why;
-    const bool listed = usbPort::list(
+    const bool stopped = usbPort::list(
         [&](const usbPrinterName& name) {
             return found(name.info.c_str(), name.uri.c_str(), name.deviceId.c_str(), data);
         },
         why);
-    if (!listed && error != nullptr) error(why.c_str(), errorData);
-    return listed;
+    if (!why.empty() && error != nullptr) error(why.c_str(), errorData);
+    return stopped;
 }
 
 // Opens without touching the printer: the job claims it at its start.

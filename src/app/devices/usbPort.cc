@@ -252,9 +252,7 @@ std::unique_ptr<usbPort::connection> choosePrinter(usbContext context,
 
 bool usbPort::list(const std::function<bool(const usbPrinterName&)>& visit, std::string& why) {
     usbContext context = newContext(why);
-    if (context == nullptr) return false;
-    choosePrinter(std::move(context), visit);
-    return true;
+    return context != nullptr && choosePrinter(std::move(context), visit) != nullptr;
 }
 
 std::unique_ptr<usbPort> usbPort::open(const std::string& uri, std::string& why) {

@@ -54,8 +54,8 @@ class usbPort final : public printerPort {
 public:
     struct connection;
 
-    // Every USB printer there is, until `visit` returns true; false with
-    // why when USB cannot be looked at.
+    // Every USB printer there is, until `visit` returns true; says whether
+    // it did. `why` tells when USB cannot be looked at.
     static bool list(const std::function<bool(const usbPrinterName&)>& visit, std::string& why);
     // The printer `uri` names, claimed; null with why not.
     static std::unique_ptr<usbPort> open(const std::string& uri, std::string& why);
