@@ -1,5 +1,6 @@
 #include "app/devices/usbDevice.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 
