@@ -118,7 +118,7 @@ echo "ServerBin $TMP/serverbin" >"$TMP/cups-files.conf"
 
 # --- the servers ------------------------------------------------------------------
 # "app": the product as it is; "one": jobs keep one renderer however long;
-# "display": every page on the display device, shaded pages too.
+# "onedevice": every page on the ppmraw device, shaded pages too.
 declare -A SERVER_URI SERVER_PID SERVER_DIR
 start_server() {  # start_server NAME [VARIABLE=VALUE]
   local name=$1 setting=${2:-}
@@ -136,7 +136,7 @@ cleanup() {
 }
 trap cleanup EXIT
 start_server one CORVANE_BENCH_RENDERERS=1
-start_server display CORVANE_BENCH_DISPLAY_ONLY=1
+start_server onedevice CORVANE_BENCH_ONE_DEVICE=1
 start_server app
 
 # --- timed runs ------------------------------------------------------------------
@@ -168,7 +168,7 @@ app_job() {  # app_job DOC PATH SERVER FORMAT FILE [appbench options...]
 }
 
 steps=(app gs-ppmraw gs-pwgraster gs-cups pages-ppmraw pages-pwgraster pages-cups pipe cups
-       app-cold app-one app-display app-pwg filter)
+       app-cold app-one app-onedevice app-pwg filter)
 run_step() {  # run_step STEP DOC
   local step=$1 doc=$2 cmd
   case $step in
@@ -196,7 +196,7 @@ run_step() {  # run_step STEP DOC
       # Ghostscript's start.
       app_job "$doc" "app, PDF, cold start" app application/pdf "${PDF[$doc]}" --cold ;;
     app-one) app_job "$doc" "app, PDF, one renderer" one application/pdf "${PDF[$doc]}" ;;
-    app-display) app_job "$doc" "app, PDF, display only" display application/pdf "${PDF[$doc]}" ;;
+    app-onedevice) app_job "$doc" "app, PDF, ppmraw only" onedevice application/pdf "${PDF[$doc]}" ;;
     app-pwg) app_job "$doc" "app, PWG raster" app image/pwg-raster "$TMP/$doc.ras" ;;
     filter)
       time_command "$doc" "filter alone, PWG raster" sh -c 'cat "$1" | "$2" "$3" "$4" "$5" "$6" "$7"' \
@@ -271,15 +271,14 @@ LINES_SECOND=$(( $(code_lines $D/pageSelection.cc '^std::vector<pageSelection> s
 LINES_SHADED=$(( $(code_lines $D/shadedPages.cc) + $(code_lines $D/shadedPages.h) +
   $(code_lines $D/corvaneRender.cc '^class rasterPages' '^};') ))
 LINES_SHARED=$(( $(code_lines $D/bandProtocol.h) +
-  $(code_lines $D/corvaneRender.cc '^class sharedSlots' '^};' '^class bandWriter' '^};' '^class displayBands' '^};' \
-    '^displayBands& bandsOf' '^struct displayHandle' '^int answerDisplay' '^}') + $(code_lines $D/pageRenderer.cc) ))
+  $(code_lines $D/corvaneRender.cc '^class sharedSlots' '^};' '^class slotSink' '^};') + $(code_lines $D/pageRenderer.cc) ))
 
 # --- report --------------------------------------------------------------------
 cpu=$(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -n1)
 echo
 echo "Machine: ${cpu:-unknown CPU}, $(nproc) cores, $(free -g | awk '/^Mem:/{print $2}') GiB, $(uname -srm), gs $(gs --version), PAPPL $(pkg-config --modversion pappl 2>/dev/null || echo '?'), $(date -u '+%Y-%m-%d %H:%M UTC'), load average $LOAD_BEFORE before the runs, $(cut -d' ' -f1-3 /proc/loadavg) after"
 echo "Jobs: US Letter 600 dpi sRGB, socket:// device on loopback; $RUNS run(s), medians; CPU s = user + system, children included (the app's renderers)"
-echo "gs alone: $(gs_command cmd ppmraw X; echo "${cmd[@]:3:${#cmd[@]}-5}") -sOutputFile=/dev/null, with each device; the app: corvane-render (display device, cups device for pages with smooth shadings, bands in shared memory)"
+echo "gs alone: $(gs_command cmd ppmraw X; echo "${cmd[@]:3:${#cmd[@]}-5}") -sOutputFile=/dev/null, with each device; the app: corvane-render (ppmraw/pgmraw device read in place, cups device for pages with smooth shadings, rows encoded in the renderer, printer bytes in shared memory)"
 echo
 pages_list=""
 for doc in $DOC_NAMES; do pages_list+="$doc=${PAGES[$doc]} "; done
@@ -377,8 +376,8 @@ awk -F'\t' -v docs="$DOC_NAMES" -v pageslist="$pages_list" -v devices="$DEVICES"
     print ""
     m[1] = "renderer started before the job"; off[1] = "app, PDF, cold start"; lines[1] = lprepared
     m[2] = "second renderer for long jobs"; off[2] = "app, PDF, one renderer"; lines[2] = lsecond
-    m[3] = "cups device for shaded pages"; off[3] = "app, PDF, display only"; lines[3] = lshaded
-    m[4] = "shared-memory bands"; off[4] = "pipe: gs cups | filter"; lines[4] = lshared
+    m[3] = "cups device for shaded pages"; off[3] = "app, PDF, ppmraw only"; lines[3] = lshaded
+    m[4] = "renderer encodes, shared memory"; off[4] = "pipe: gs cups | filter"; lines[4] = lshared
     printf "| %-32s | %5s | %-8s | %7s | %7s | %6s | %13s | %7s | %7s |\n", "mechanism", "lines", "document", "on s", "off s", "gain", "fastest runs", "CPU on", "CPU off"
     printf "|----------------------------------|-------|----------|---------|---------|--------|---------------|---------|---------|\n"
     for (i = 1; i <= 4; i++) {

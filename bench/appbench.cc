@@ -20,7 +20,8 @@
 //
 //   appbench render [--shared] FILE
 //     The app's renderer (corvane-render) on FILE as the app runs it for a
-//     US Letter sRGB job, each band given back at once: rendering alone;
+//     US Letter sRGB job, its printer bytes given back at once: rendering
+//     and encoding alone;
 //     --shared: as the app runs them on two cores or more (two renderers
 //     for a document of 4 pages or more).
 #include <cups/cups.h>
@@ -400,6 +401,8 @@ corvane::renderRequest letterRequest(int argc, char** argv) {
     corvane::renderRequest request;
     request.widthPwg = 21590;  // US Letter
     request.lengthPwg = 27940;
+    request.widthPixels = 5100;  // at 600 dpi
+    request.heightPixels = 6600;
     for (int i = 2; i < argc; ++i) {
         const std::string_view arg(argv[i]);
         if (arg == "--first" && i + 1 < argc) request.firstPage = static_cast<unsigned>(std::stoul(argv[++i]));
@@ -409,8 +412,8 @@ corvane::renderRequest letterRequest(int argc, char** argv) {
     return request;
 }
 
-// The app's renderers alone, as on one core or (--shared) on two, each band
-// given back as soon as it is drawn.
+// The app's renderers alone, as on one core or (--shared) on two, the
+// printer bytes given back as soon as they are written.
 int renderOnly(int argc, char** argv) {
     const corvane::renderRequest request = letterRequest(argc, argv);
     const bool shared = argc > 2 && std::string_view(argv[2]) == "--shared";

@@ -23,7 +23,7 @@ variants=(
   "png16m device|-sDEVICE=png16m"
   "pwgraster device|-sDEVICE=pwgraster -dcupsColorSpace=19 -dcupsBitsPerColor=8"
   "cups device|-sDEVICE=cups -dcupsColorSpace=19 -dcupsBitsPerColor=8"
-  "the app's renderer (display device, cups device for shaded pages)|RENDERER"
+  "the app's renderer (ppmraw device, rows encoded; cups device for shaded pages)|RENDERER"
   "the app's renderers on two cores|RENDERERS"
   "2 processes, odd and even pages|PAIR"
   "start alone (no document)|START"

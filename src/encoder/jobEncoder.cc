@@ -14,10 +14,11 @@ pclCommands::jobSettingsReport jobEncoder::writeJobSettings() {
     return pcl.createJobSettings();
 }
 
-jobEncoder::pageStart jobEncoder::beginPage(const pageGeometry& page) {
+jobEncoder::pageStart jobEncoder::beginPage(const pageGeometry& page, bool rowsEncodedApart) {
     pageStart start;
     if (!settingsWritten) start.customSizeUnusable = writeJobSettings().customSizeUnusable;
     pcl.setPageHeader(page);
+    if (rowsEncodedApart) return start;
     try {
         transfer.emplace(page, pcl, output);
     } catch (const std::bad_alloc&) {

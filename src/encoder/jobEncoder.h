@@ -4,7 +4,9 @@
 // where the rows come from; the bytes and their order are decided here.
 #pragma once
 
+#include <cstdint>
 #include <optional>
+#include <span>
 
 #include "encoder/argumentStore.h"
 #include "encoder/byteSink.h"
@@ -33,8 +35,11 @@ public:
     // it was written already. Says whether the custom size was usable.
     pclCommands::jobSettingsReport writeJobSettings();
     // The job preamble before the first page (unless written already), the
-    // page preamble, and the page's row transfer.
-    pageStart beginPage(const pageGeometry& page);
+    // page preamble, and the page's row transfer. With `rowsEncodedApart`
+    // there is no transfer here: the page's rows come already encoded by a
+    // pageBody, through writeEncodedRows.
+    pageStart beginPage(const pageGeometry& page, bool rowsEncodedApart = false);
+    void writeEncodedRows(std::span<const std::uint8_t> bytes) { output.write(bytes); }
     // The transfer of the page in progress, or null.
     rasterData* rows() { return transfer ? &*transfer : nullptr; }
     // Ends raster graphics, ejects the page and flushes.

@@ -1,6 +1,6 @@
 // Unit tests of the printer application's pure parts: the job settings
 // mapping onto the filter's ticket, the row fitting, the checks on what the
-// PDF renderer says, the test page document and the server options.
+// PDF renderer says (its pages' encoding in renderedPagesTest.cc), the test page document and the server options.
 // (Raster checks are shown end to end by hostile.sh, gray rows by
 // same-bytes.sh, and both are fuzzed by fuzz/appFuzzer.cc.)
 #include <gtest/gtest.h>
@@ -133,26 +133,23 @@ TEST(PageFit, RowsAreCutOrPaddedWithWhite) {
     EXPECT_EQ(wider, (std::vector<std::uint8_t>{1, 2, 3, 4, 5, 6, 0xFF, 0xFF, 0xFF}));
 }
 
-// Whatever the renderer process says, the app reads only rows inside its
-// slots, in order, each once.
-TEST(BandProtocol, OnlyRowsInsideASlotAndInPageOrderAreUsed) {
-    const bands::pageShape letter{5100, 6600, 15304};
-    EXPECT_TRUE(bands::usablePage(letter, 3));
-    EXPECT_FALSE(bands::usablePage({5102, 6600, 15304}, 3));  // rows longer than their stride
-    EXPECT_TRUE(bands::usablePage({15304, 6600, 15304}, 1));
-    EXPECT_FALSE(bands::usablePage({0, 6600, 15304}, 3));
-    EXPECT_FALSE(bands::usablePage({5100, 0, 15304}, 3));
-    EXPECT_FALSE(bands::usablePage({1, 1, bands::slotBytes + 8}, 1));  // a row larger than a slot
+// Whatever the renderer process says, the app sends on only bytes inside
+// its slots, and the renderer only page sizes it can encode.
+TEST(BandProtocol, OnlyBytesInsideASlotAndRealPageSizesAreUsed) {
+    using bands::recordType;
+    EXPECT_TRUE(bands::usableData({recordType::data, 0, 1}));
+    EXPECT_TRUE(bands::usableData({recordType::data, bands::slotCount - 1, bands::slotBytes}));
+    EXPECT_FALSE(bands::usableData({recordType::data, 0, bands::slotBytes + 1}));  // past its slot
+    EXPECT_FALSE(bands::usableData({recordType::data, bands::slotCount, 1}));      // no such slot
+    EXPECT_FALSE(bands::usableData({recordType::data, 0, 0}));                     // empty
+    EXPECT_FALSE(bands::usableData({recordType::page, 0, 1}));
 
-    const std::uint32_t slotRows = bands::slotBytes / letter.rowStride;
-    EXPECT_TRUE(bands::usableBand({0, 0, slotRows}, letter, 0));
-    EXPECT_TRUE(bands::usableBand({bands::slotCount - 1, 6590, 10}, letter, 6590));
-    EXPECT_FALSE(bands::usableBand({0, 0, slotRows + 1}, letter, 0));       // past its slot
-    EXPECT_FALSE(bands::usableBand({bands::slotCount, 0, 1}, letter, 0));  // no such slot
-    EXPECT_FALSE(bands::usableBand({0, 10, 5}, letter, 0));                // rows skipped
-    EXPECT_FALSE(bands::usableBand({0, 0, 5}, letter, 10));                // rows again
-    EXPECT_FALSE(bands::usableBand({1, 6590, 11}, letter, 6590));          // past the page
-    EXPECT_FALSE(bands::usableBand({1, 6600, 0}, letter, 6600));           // empty
+    const auto letter = bands::parsePageSize(bands::toText({5100, 6600}));
+    ASSERT_TRUE(letter);
+    EXPECT_EQ(letter->width, 5100u);
+    EXPECT_EQ(letter->height, 6600u);
+    for (const char* bad : {"", "5100", "5100 ", "0 6600", "5100 0", "5100 6600 1", "-1 6600", "5100x6600"})
+        EXPECT_FALSE(bands::parsePageSize(bad)) << bad;
 }
 
 // A job of a few pages has one renderer; a longer one, on two cores, two,

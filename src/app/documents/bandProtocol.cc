@@ -1,6 +1,7 @@
 #include "app/documents/bandProtocol.h"
 
 #include <cerrno>
+#include <charconv>
 #include <sys/socket.h>
 
 namespace corvane::bands {
@@ -30,6 +31,18 @@ std::optional<std::string> receiveMessage(int socket) {
         if (c == '\0') return text;
         text += c;
     }
+}
+
+std::string toText(pageSize size) { return std::to_string(size.width) + " " + std::to_string(size.height); }
+
+std::optional<pageSize> parsePageSize(std::string_view text) {
+    pageSize size;
+    const char* const end = text.data() + text.size();
+    const auto width = std::from_chars(text.data(), end, size.width);
+    if (width.ec != std::errc{} || width.ptr == end || *width.ptr != ' ') return std::nullopt;
+    const auto height = std::from_chars(width.ptr + 1, end, size.height);
+    if (height.ec != std::errc{} || height.ptr != end || size.width == 0 || size.height == 0) return std::nullopt;
+    return size;
 }
 
 }  // namespace corvane::bands

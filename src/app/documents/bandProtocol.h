@@ -1,19 +1,22 @@
-// What corvane-render (Ghostscript rendering a PDF in bands) and the printer
-// application say to each other. The pages never travel through a pipe: the
-// renderer draws each band straight into one of a few slots of memory both
-// processes map, and only these small records go through pipes.
+// What corvane-render (Ghostscript rendering a PDF, its pages' rows encoded
+// for the printer as they come) and the printer application say to each
+// other. The printer bytes never travel through a pipe: the renderer writes
+// them straight into one of a few slots of memory both processes map, and
+// only these small records go through pipes.
 //
 //   renderer -> app (the renderer's standard output):
-//     a page record before the first band of each page, then one band
-//     record for each band, in page order, once it is drawn;
+//     for each page, a page record, data records for the page's encoded
+//     rows (each names a slot and the bytes of it that are filled), and a
+//     page-end record with the rows the page has;
 //   app -> renderer (descriptor 4 of the renderer): one byte, the slot
-//     number, for each band the app is done with;
+//     number, for each data record the app is done with;
 //   descriptor 5 of the renderer, a socket: the app sends the document's
 //     path, the renderer answers with the number of its pages, and the app
-//     sends the pages to draw (app/pageSelection.h); each message is text
-//     ending in a NUL byte. The renderer starts Ghostscript before it reads
-//     the path, so the app can start renderers before their jobs arrive; a
-//     socket that ends before a message says the renderer is not needed.
+//     sends the pages to draw (app/pageSelection.h) and the job's page
+//     size in pixels; each message is text ending in a NUL byte. The
+//     renderer starts Ghostscript before it reads the path, so the app can
+//     start renderers before their jobs arrive; a socket that ends before a
+//     message says the renderer is not needed.
 //
 // The shared memory is descriptor 3 of the renderer. End of the records
 // (the renderer's exit) is the end of the document.
@@ -27,9 +30,7 @@
 
 namespace corvane::bands {
 
-// Two slots: one being drawn while the other is printed. Of 2 or 3 slots
-// of 1, 2 or 4 MiB, two of 2 MiB (137 rows of a Letter page) rendered the
-// short sample fastest and longer documents as fast as any (bench/RESULTS.md).
+// Two slots: one being filled while the other is sent to the printer.
 constexpr unsigned slotCount = 2;
 constexpr std::size_t slotBytes = std::size_t{2} << 20;
 constexpr std::size_t memoryBytes = slotCount * slotBytes;
@@ -39,7 +40,7 @@ constexpr int memoryFd = 3;
 constexpr int releaseFd = 4;
 constexpr int documentFd = 5;
 
-enum class recordType : std::uint32_t { page = 1, band = 2 };
+enum class recordType : std::uint32_t { page = 1, data = 2, pageEnd = 3 };
 
 // The socket's messages. Sending fails, without a signal, once the other
 // side has gone; receiving gives none at the end of the stream.
@@ -48,32 +49,22 @@ std::optional<std::string> receiveMessage(int socket);
 
 struct record {
     recordType type;
-    // page: width in pixels, height in rows, bytes from one row to the next
-    // band: slot, first row, rows
-    std::uint32_t first, second, third;
+    // data: slot, bytes; page end: rows; page: unused
+    std::uint32_t first = 0, second = 0;
 };
 
-struct pageShape {
-    std::uint32_t width = 0, height = 0, rowStride = 0;
+// The job's page in pixels: every page is encoded at this size.
+struct pageSize {
+    std::uint32_t width = 0, height = 0;
 };
+std::string toText(pageSize size);
+// None unless "WIDTH HEIGHT", both above zero.
+std::optional<pageSize> parsePageSize(std::string_view text);
 
-struct band {
-    std::uint32_t slot = 0, firstRow = 0, rows = 0;
-};
-
-// A page the app can print from the slots: at least one pixel, every row
-// of it inside a slot.
-constexpr bool usablePage(const pageShape& page, unsigned bytesPerPixel) {
-    return page.width > 0 && page.height > 0 && bytesPerPixel > 0 &&
-           page.width <= page.rowStride / bytesPerPixel && page.rowStride <= slotBytes;
-}
-
-// The next band of `page`, after `rowsSoFar` rows: the next rows, within the
-// page and within its slot.
-constexpr bool usableBand(const band& next, const pageShape& page, std::uint32_t rowsSoFar) {
-    return next.slot < slotCount && next.firstRow == rowsSoFar && next.rows > 0 &&
-           next.rows <= page.height - rowsSoFar &&
-           std::size_t{next.rows} * page.rowStride <= slotBytes;
+// Data the app can send on: some bytes of an existing slot.
+constexpr bool usableData(const record& data) {
+    return data.type == recordType::data && data.first < slotCount && data.second > 0 &&
+           data.second <= slotBytes;
 }
 
 }  // namespace corvane::bands

@@ -1,28 +1,29 @@
-// corvane-render: Ghostscript drawing a PDF's pages band by band into
-// memory shared with the printer application (app/bandProtocol.h). Writing
-// 101 MB per Letter page through a pipe cost Ghostscript as much as
-// rendering a text page; here it only draws.
+// corvane-render: Ghostscript drawing a PDF's pages, each row encoded for
+// the printer as soon as it is drawn, into memory shared with the printer
+// application (app/bandProtocol.h). The rows are read straight from
+// Ghostscript's band buffer while they are still in the processor's caches;
+// only the printer bytes reach the app.
 //
 //   corvane-render rgb|gray GHOSTSCRIPT-OPTIONS...
 //
-// The document and the pages to draw come on descriptor 5 once Ghostscript
-// is ready. Ghostscript's messages, its standard output included, go to
+// The document, the pages to draw and the job's page size come on
+// descriptor 5 once Ghostscript is ready. Ghostscript's messages go to
 // standard error; standard output carries only the records. Exit status 0
 // when the pages were rendered (or no document came), 1 when Ghostscript
 // stopped with an error, 2 when the renderer could not start.
 //
 // Two devices draw the pages:
-// - the display device draws each band straight into a slot;
-// - pages with smooth shadings go to Ghostscript's cups device. The display
-//   device (like ppmraw and png16m) reports colours that are separable and
-//   linear, and Ghostscript then fills a shading pixel by pixel with
-//   interpolated colours: about 0.45 s per Letter page at 600 dpi. The cups
-//   device does not, and Ghostscript cuts the shading into areas of one
-//   colour each, within the smoothness tolerance: about 0.05 s. Its images
-//   go pixel by pixel through its own colour mapping instead (3x slower than
-//   the display device's), so it draws only the shaded pages. It writes
-//   CUPS raster into a pipe, from which a thread reads the rows into the
-//   slots.
+// - the ppmraw (pgmraw for gray) device, whose output file is a stream of
+//   this program that takes the rows where Ghostscript has them;
+// - pages with smooth shadings go to Ghostscript's cups device. The ppmraw
+//   device (like the display device and png16m) reports colours that are
+//   separable and linear, and Ghostscript then fills a shading pixel by
+//   pixel with interpolated colours: about 0.45 s per Letter page at
+//   600 dpi. The cups device does not, and Ghostscript cuts the shading into
+//   areas of one colour each, within the smoothness tolerance: about 0.05 s.
+//   Its images go pixel by pixel through its own colour mapping instead (3x
+//   slower than ppmraw's), so it draws only the shaded pages. It writes CUPS
+//   raster into a pipe, from which a thread reads and encodes the rows.
 #include <algorithm>
 #include <charconv>
 #include <cerrno>
@@ -36,6 +37,8 @@
 #include <pthread.h>
 #include <sched.h>
 #include <future>
+#include <new>
+#include <span>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -44,13 +47,15 @@
 #include <vector>
 
 #include <cups/raster.h>
-#include <ghostscript/gdevdsp.h>
 #include <ghostscript/iapi.h>
 #include <ghostscript/ierrors.h>
 
 #include "app/documents/bandProtocol.h"
+#include "app/documents/ppmStream.h"
+#include "app/documents/renderedPages.h"
 #include "app/documents/pageSelection.h"
 #include "app/documents/shadedPages.h"
+#include "encoder/byteSink.h"
 
 namespace corvane {
 namespace {
@@ -96,171 +101,127 @@ private:
     unsigned char* memory = nullptr;
 };
 
-// Rows of `rowStride` bytes that fit a slot; 0 when not even one does.
-std::uint32_t rowsPerSlot(std::uint32_t rowStride) {
-    return rowStride == 0 ? 0 : static_cast<std::uint32_t>(bands::slotBytes / rowStride);
-}
-
-// Hands out the slots band by band, in page order, and tells the app about
-// each page and each band drawn.
-class bandWriter {
+// The printer bytes of the pages, written into the slots: a slot goes to
+// the app when it is full and at the end of every page, and the next bytes
+// go into the next free one. The app gone ends the renderer.
+class slotSink final : public byteSink {
 public:
-    bandWriter(const sharedSlots& slots, int recordFd) : slots(slots), recordFd(recordFd) {}
+    slotSink(const sharedSlots& slots, int recordFd) : slots(slots), recordFd(recordFd) {}
 
-    void beginPage(const bands::pageShape& shape) {
-        page = shape;
-        nextRow = 0;
-        announced = false;
+    void beginPage() { send({bands::recordType::page}); }
+    void endPage(std::uint32_t rows) {
+        sendFilled();
+        send({bands::recordType::pageEnd, rows});
     }
-    bool pageWhole() const { return nextRow >= page.height; }
 
-    // The page's next rows, at most `tallest`, in a free slot; none when
-    // a row does not fit a slot or the app has gone.
-    std::optional<bands::band> nextBand(std::uint32_t tallest) {
-        if (!announced && !send({bands::recordType::page, page.width, page.height, page.rowStride}))
-            return std::nullopt;
-        announced = true;
-        const std::uint32_t rows = std::min({tallest, rowsPerSlot(page.rowStride), page.height - nextRow});
-        const int slot = rows > 0 ? freeSlot() : -1;
-        if (slot < 0) return std::nullopt;
-        const bands::band band{static_cast<std::uint32_t>(slot), nextRow, rows};
-        nextRow += rows;
-        return band;
+    using byteSink::write;
+    void write(std::span<const std::uint8_t> bytes) override {
+        while (!bytes.empty()) {
+            if (room() == 0) sendFilled();
+            const std::size_t now = std::min(bytes.size(), room());
+            std::memcpy(current() + filled, bytes.data(), now);
+            filled += now;
+            bytes = bytes.subspan(now);
+        }
     }
-    unsigned char* memoryOf(const bands::band& band) const { return slots.slot(band.slot); }
-    bool bandDrawn(const bands::band& band) {
-        return send({bands::recordType::band, band.slot, band.firstRow, band.rows});
+    void flush() override {}
+    // Room in the slot being filled; the next slot when it has too little.
+    std::span<std::uint8_t> reserve(std::size_t size) override {
+        if (size > bands::slotBytes) return {};
+        if (room() < size) sendFilled();
+        return {current() + filled, size};
     }
+    void commit(std::size_t size) override { filled += size; }
 
 private:
-    bool send(const bands::record& record) { return writeAll(recordFd, &record, sizeof record); }
-
+    std::uint8_t* current() {
+        if (slot < 0) slot = freeSlot();
+        return slots.slot(static_cast<unsigned>(slot));
+    }
+    std::size_t room() const { return slot < 0 ? bands::slotBytes : bands::slotBytes - filled; }
+    void sendFilled() {
+        if (slot >= 0 && filled > 0)
+            send({bands::recordType::data, static_cast<std::uint32_t>(slot), static_cast<std::uint32_t>(filled)});
+        else if (slot >= 0)
+            return;  // nothing in it yet: keep it
+        slot = -1;
+        filled = 0;
+    }
+    void send(const bands::record& record) {
+        if (!writeAll(recordFd, &record, sizeof record)) finish(false);
+    }
     // A slot nobody uses: each one once at the start, then those the app
-    // gives back. -1 when the app has gone.
+    // gives back.
     int freeSlot() {
         if (neverUsed < bands::slotCount) return static_cast<int>(neverUsed++);
-        unsigned char slot = 0;
+        unsigned char number = 0;
         ssize_t got;
         do {
-            got = read(bands::releaseFd, &slot, 1);
+            got = read(bands::releaseFd, &number, 1);
         } while (got < 0 && errno == EINTR);
-        return got == 1 && slot < bands::slotCount ? slot : -1;
+        if (got != 1 || number >= bands::slotCount) finish(false);
+        return number;
     }
 
     const sharedSlots& slots;
     int recordFd;
-    bands::pageShape page;
-    std::uint32_t nextRow = 0;
-    bool announced = false;
+    int slot = -1;  // the slot being filled, or none
+    std::size_t filled = 0;
     unsigned neverUsed = 0;
 };
 
-// The display device's side: Ghostscript asks for one rectangle (a band)
-// at a time and draws it into the memory it is given; it asks for the next
-// one once it has finished the last.
-class displayBands {
+// Rendered pages, from either device, encoded into the slots.
+class pageOutput final : public ppmStream::listener {
 public:
-    explicit displayBands(bandWriter& writer) : writer(writer) {}
+    pageOutput(slotSink& sink, bands::pageSize job, unsigned bytesPerPixel)
+        : sink(sink), bytesPerPixel(bytesPerPixel), pages(job, bytesPerPixel, sink) {}
 
-    void size(int width, int height, int rowStride) {
-        shape = {static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height),
-                 static_cast<std::uint32_t>(rowStride)};
-    }
-
-    // Ghostscript's bands, made no taller than a slot: each rectangle asked
-    // for is then one band Ghostscript draws once.
-    int bandHeight(int proposed) {
-        if (proposed <= 0) return 0;
-        bandRows = std::min(rowsPerSlot(shape.rowStride), static_cast<std::uint32_t>(proposed));
-        return bandRows < static_cast<std::uint32_t>(proposed) ? static_cast<int>(bandRows) : 0;
-    }
-
-    // Fills in the next rectangle to draw; w and h 0 when the page is done.
-    int request(void** memory, int* ox, int* oy, int* raster, int* planeRaster, int* x, int* y,
-                int* w, int* h) {
-        if (drawing) {
-            if (!writer.bandDrawn(*drawing)) return -1;
-            drawing.reset();
-            if (writer.pageWhole()) {
-                *w = *h = 0;
-                *memory = nullptr;
-                return 0;
-            }
-        } else {
-            writer.beginPage(shape);
+    void page(std::uint32_t width, std::uint32_t, unsigned pixelBytes) override {
+        if (pixelBytes != bytesPerPixel) finish(false, "corvane-render: Ghostscript drew the wrong colours.\n");
+        sink.beginPage();
+        try {
+            pages.beginPage(width);
+        } catch (const std::bad_alloc&) {
+            finish(false, "corvane-render: out of memory for a page's rows.\n");
         }
-        drawing = writer.nextBand(bandRows > 0 ? bandRows : shape.height);
-        if (!drawing) return -1;
-        *memory = writer.memoryOf(*drawing);
-        *ox = 0;
-        *oy = *y = static_cast<int>(drawing->firstRow);
-        *raster = static_cast<int>(shape.rowStride);
-        *planeRaster = 0;
-        *x = 0;
-        *w = static_cast<int>(shape.width);
-        *h = static_cast<int>(drawing->rows);
-        return 0;
     }
+    void row(const std::uint8_t* pixels) override { pages.addRow(pixels); }
+    void pageEnd() override { sink.endPage(pages.endPage()); }
 
 private:
-    bandWriter& writer;
-    bands::pageShape shape;
-    std::uint32_t bandRows = 0;
-    std::optional<bands::band> drawing;
+    slotSink& sink;
+    unsigned bytesPerPixel;
+    renderedPages pages;
 };
 
-displayBands& bandsOf(void* handle) { return *static_cast<displayBands*>(handle); }
+// Ghostscript's device output ("-sOutputFile=-") as a C stream that hands
+// every write to a ppmStream: the rows arrive straight from Ghostscript's
+// band buffer, with no pipe and no copy.
+class deviceOutput {
+public:
+    explicit deviceOutput(ppmStream& stream) {
+        cookie_io_functions_t io{};
+        io.write = [](void* cookie, const char* bytes, std::size_t size) -> ssize_t {
+            const auto* data = reinterpret_cast<const std::uint8_t*>(bytes);
+            if (!static_cast<ppmStream*>(cookie)->feed({data, size}))
+                finish(false, "corvane-render: Ghostscript's pages cannot be read.\n");
+            return static_cast<ssize_t>(size);
+        };
+        file = fopencookie(&stream, "w", io);
+        // Unbuffered: each write reaches the stream where Ghostscript has it.
+        if (file) setvbuf(file, nullptr, _IONBF, 0);
+    }
+    ~deviceOutput() {
+        if (file) std::fclose(file);
+    }
+    deviceOutput(const deviceOutput&) = delete;
+    deviceOutput& operator=(const deviceOutput&) = delete;
 
-int noEvent(void*, void*) { return 0; }
-int onPresize(void* handle, void*, int width, int height, int raster, unsigned int) {
-    bandsOf(handle).size(width, height, raster);
-    return 0;
-}
-int onSize(void*, void*, int, int, int, unsigned int, unsigned char*) { return 0; }
-int onPage(void*, void*, int, int) { return 0; }
-// No page-sized bitmap: Ghostscript then asks for rectangles.
-void* noBitmap(void*, void*, std::size_t) { return nullptr; }
-int noFree(void*, void*, void*) { return 0; }
-int onBandHeight(void* handle, void*, int proposed) { return bandsOf(handle).bandHeight(proposed); }
-int onRectangle(void* handle, void*, void** memory, int* ox, int* oy, int* raster, int* planeRaster,
-                int* x, int* y, int* w, int* h) {
-    return bandsOf(handle).request(memory, ox, oy, raster, planeRaster, x, y, w, h);
-}
+    FILE* get() const { return file; }
 
-display_callback displayCallbacks() {
-    return {.size = sizeof(display_callback),
-            .version_major = DISPLAY_VERSION_MAJOR,
-            .version_minor = DISPLAY_VERSION_MINOR,
-            .display_open = noEvent,
-            .display_preclose = noEvent,
-            .display_close = noEvent,
-            .display_presize = onPresize,
-            .display_size = onSize,
-            .display_sync = noEvent,
-            .display_page = onPage,
-            .display_update = nullptr,
-            .display_memalloc = noBitmap,
-            .display_memfree = noFree,
-            .display_separation = nullptr,
-            .display_adjust_band_height = onBandHeight,
-            .display_rectangle_request = onRectangle};
-}
-
-struct displayHandle {
-    display_callback* callbacks;
-    displayBands* bands;
+private:
+    FILE* file = nullptr;
 };
-
-int answerDisplay(void*, void* context, const char* device, int id, int size, void* data) {
-    if (!device || std::strcmp(device, "display") != 0 || id != DISPLAY_CALLOUT_GET_CALLBACK ||
-        size < static_cast<int>(sizeof(gs_display_get_callback_t)))
-        return -1;
-    const auto* handle = static_cast<displayHandle*>(context);
-    auto* answer = static_cast<gs_display_get_callback_t*>(data);
-    answer->callback = handle->callbacks;
-    answer->caller_handle = handle->bands;
-    return 0;
-}
 
 // A PostScript string of any bytes: hexadecimal.
 std::string postscriptString(std::string_view text) {
@@ -277,8 +238,13 @@ std::string postscriptString(std::string_view text) {
 // interpreter's PostScript procedures.
 class ghostscriptInstance {
 public:
-    ghostscriptInstance() {
+    // Ghostscript writes the output file "-" to the process's C standard
+    // output as it is when the instance is made: `output` when given.
+    explicit ghostscriptInstance(FILE* output = nullptr) {
+        FILE* const processOutput = stdout;
+        if (output) stdout = output;
         if (gsapi_new_instance(&instance, this) < 0) instance = nullptr;
+        stdout = processOutput;
         if (instance) {
             gsapi_set_stdio(instance, nullptr, onOutput, onOutput);
             gsapi_set_arg_encoding(instance, GS_ARG_ENCODING_UTF8);
@@ -370,12 +336,12 @@ private:
 
 // The cups device for the shaded pages, started when the first one comes:
 // Ghostscript writes each page as CUPS raster into a pipe while a thread
-// reads it into the slots.
+// reads its rows and encodes them.
 class rasterPages {
 public:
-    rasterPages(bandWriter& writer, bool gray, const std::vector<std::string>& options,
+    rasterPages(pageOutput& output, bool gray, const std::vector<std::string>& options,
                 const std::string& document)
-        : writer(writer) {
+        : output(output) {
         int ends[2];
         if (pipe2(ends, O_CLOEXEC) != 0) return;
         readEnd = ends[0];
@@ -413,38 +379,31 @@ private:
     void readPage() {
         if (!raster) raster = cupsRasterOpen(readEnd, CUPS_RASTER_READ);
         cups_page_header2_t header;
-        if (!raster || !cupsRasterReadHeader2(raster, &header))
+        if (!raster || !cupsRasterReadHeader2(raster, &header) || header.cupsBitsPerPixel % 8 != 0 ||
+            header.cupsWidth == 0 || header.cupsBytesPerLine != header.cupsWidth * (header.cupsBitsPerPixel / 8))
             finish(false, "corvane-render: Ghostscript's CUPS raster cannot be read.\n");
-        writer.beginPage({header.cupsWidth, header.cupsHeight, header.cupsBytesPerLine});
-        while (!writer.pageWhole()) {
-            const auto band = writer.nextBand(header.cupsHeight);
-            if (!band) finish(false);
-            const unsigned bytes = band->rows * header.cupsBytesPerLine;
-            if (cupsRasterReadPixels(raster, writer.memoryOf(*band), bytes) != bytes)
+        row.resize(header.cupsBytesPerLine);
+        output.page(header.cupsWidth, header.cupsHeight, header.cupsBitsPerPixel / 8);
+        for (unsigned y = 0; y < header.cupsHeight; ++y) {
+            if (cupsRasterReadPixels(raster, row.data(), header.cupsBytesPerLine) != header.cupsBytesPerLine)
                 finish(false, "corvane-render: Ghostscript's CUPS raster ended inside a page.\n");
-            if (!writer.bandDrawn(*band)) finish(false);
+            output.row(row.data());
         }
+        output.pageEnd();
     }
 
-    bandWriter& writer;
+    pageOutput& output;
     int readEnd = -1, writeEnd = -1;
     ghostscriptInstance ghostscript;
     bool ready = false;
     cups_raster_t* raster = nullptr;
+    std::vector<std::uint8_t> row;
     std::future<void> reading;
 };
 
 int render(std::string_view colours, int argc, char** argv) {
-    // 8 bits per colour, no alpha, red first, top row first, chunky.
-    unsigned int format = 0;
-    for (const unsigned int flag : {unsigned{DISPLAY_ALPHA_NONE}, unsigned{DISPLAY_DEPTH_8},
-                                    unsigned{DISPLAY_BIGENDIAN}, unsigned{DISPLAY_TOPFIRST},
-                                    unsigned{DISPLAY_ROW_ALIGN_DEFAULT}, unsigned{DISPLAY_CHUNKY}})
-        format |= flag;
     const bool gray = colours == "gray";
-    if (colours == "rgb") format |= DISPLAY_COLORS_RGB;
-    else if (gray) format |= DISPLAY_COLORS_GRAY;
-    else return 2;
+    if (!gray && colours != "rgb") return 2;
     const std::vector<std::string> options(argv, argv + argc);
 
     // The records leave by a descriptor of their own; anything written to
@@ -459,47 +418,62 @@ int render(std::string_view colours, int argc, char** argv) {
     // A vanished app ends the run through a failed write, not a signal.
     std::signal(SIGPIPE, SIG_IGN);
 
-    bandWriter writer(slots, recordFd);
-    displayBands displayed(writer);
-    display_callback callbacks = displayCallbacks();
-    displayHandle handle{&callbacks, &displayed};
-    ghostscriptInstance display;
-    if (!display.get()) {
+    // Ghostscript starts before the job's page size is known; the stream
+    // hands the pages on once it is.
+    std::optional<pageOutput> output;
+    struct laterOutput final : ppmStream::listener {
+        std::optional<pageOutput>& output;
+        explicit laterOutput(std::optional<pageOutput>& output) : output(output) {}
+        void page(std::uint32_t width, std::uint32_t height, unsigned bytes) override {
+            if (!output) finish(false, "corvane-render: a page came before the document.\n");
+            output->page(width, height, bytes);
+        }
+        void row(const std::uint8_t* pixels) override { output->row(pixels); }
+        void pageEnd() override { output->pageEnd(); }
+    } pages(output);
+    ppmStream stream(pages);
+    const deviceOutput device(stream);
+    ghostscriptInstance ghostscript(device.get());
+    if (!device.get() || !ghostscript.get()) {
         std::fputs("corvane-render: Ghostscript could not start.\n", stderr);
         return 2;
     }
-    gsapi_register_callout(display.get(), answerDisplay, &handle);
-    std::vector<std::string> arguments = {"corvane-render", "-sDEVICE=display",
-                                          "-dDisplayFormat=" + std::to_string(format)};
+    std::vector<std::string> arguments = {"corvane-render", gray ? "-sDEVICE=pgmraw" : "-sDEVICE=ppmraw",
+                                          "-sOutputFile=-"};
     arguments.insert(arguments.end(), options.begin(), options.end());
-    if (!display.start(arguments)) finish(false);
+    if (!ghostscript.start(arguments)) finish(false);
 
     // No document: the renderer was not needed.
     const auto document = bands::receiveMessage(bands::documentFd);
     if (!document) finish(true);
-    const auto pageCount = display.open(*document) ? display.pageCount() : std::nullopt;
+    const auto pageCount = ghostscript.open(*document) ? ghostscript.pageCount() : std::nullopt;
     if (!pageCount) finish(false);
     const auto answer = bands::sendMessage(bands::documentFd, std::to_string(*pageCount))
                             ? bands::receiveMessage(bands::documentFd)
                             : std::nullopt;
-    if (!answer) finish(true);
+    const auto size = answer ? bands::receiveMessage(bands::documentFd) : std::nullopt;
+    if (!size) finish(true);
     const auto selection = parsePageSelection(*answer);
-    if (!selection) finish(false, "corvane-render: the pages to draw make no sense.\n");
-    const std::vector<unsigned> pages = selectedPages(*selection, *pageCount);
+    const auto jobPage = bands::parsePageSize(*size);
+    if (!selection || !jobPage) finish(false, "corvane-render: the pages to draw make no sense.\n");
+    const std::vector<unsigned> drawn = selectedPages(*selection, *pageCount);
+
+    slotSink sink(slots, recordFd);
+    output.emplace(sink, *jobPage, gray ? 1u : 3u);
 #ifdef CORVANE_BENCH_SWITCHES
-    // bench/run's build times documents with every page on the display beside this.
-    const bool displayOnly = std::getenv("CORVANE_BENCH_DISPLAY_ONLY") != nullptr;
+    // bench/run's build times documents with every page on the one device beside this.
+    const bool oneDevice = std::getenv("CORVANE_BENCH_ONE_DEVICE") != nullptr;
 #else
-    const bool displayOnly = false;
+    const bool oneDevice = false;
 #endif
-    const std::vector<bool> shaded = pages.empty() || displayOnly ? std::vector<bool>{} : shadedPages(*document);
-    // A Ghostscript without the cups device draws every page on the display.
+    const std::vector<bool> shaded = drawn.empty() || oneDevice ? std::vector<bool>{} : shadedPages(*document);
+    // A Ghostscript without the cups device draws every page on the first.
     std::optional<rasterPages> raster;
-    for (const unsigned page : pages) {
+    for (const unsigned page : drawn) {
         const bool shadedPage = page <= shaded.size() && shaded[page - 1];
-        if (shadedPage && !raster) raster.emplace(writer, gray, options, *document);
-        const bool drawn = shadedPage && raster->started() ? raster->draw(page) : display.drawPage(page);
-        if (!drawn) finish(false);
+        if (shadedPage && !raster) raster.emplace(*output, gray, options, *document);
+        const bool done = shadedPage && raster->started() ? raster->draw(page) : ghostscript.drawPage(page);
+        if (!done || !stream.betweenPages()) finish(false);
     }
     finish(true);
 }

@@ -2,6 +2,7 @@
 // 600 dpi, every page fitted to the job's paper.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -16,6 +17,8 @@ struct renderRequest {
     int widthPwg = 0;   // paper size in hundredths of a millimetre
     int lengthPwg = 0;
     bool gray = false;  // 8-bit gray instead of 24-bit RGB
+    // The job's page in pixels: every rendered page is encoded at this size.
+    std::uint32_t widthPixels = 0, heightPixels = 0;
     std::optional<unsigned> firstPage;  // page range, when the job has one
     std::optional<unsigned> lastPage;
 };

@@ -10,4 +10,9 @@ void fitRow(std::span<const std::uint8_t> source, std::span<std::uint8_t> target
     std::fill(target.begin() + static_cast<std::ptrdiff_t>(kept), target.end(), std::uint8_t{0xFF});
 }
 
+void expandGrayRow(std::span<const std::uint8_t> gray, std::span<std::uint8_t> rgb) {
+    const std::size_t pixels = std::min(gray.size(), rgb.size() / 3);
+    for (std::size_t x = 0; x < pixels; ++x) rgb[3 * x] = rgb[3 * x + 1] = rgb[3 * x + 2] = gray[x];
+}
+
 }  // namespace corvane

@@ -12,4 +12,8 @@ namespace corvane {
 // with white (0xFF in sRGB and gray).
 void fitRow(std::span<const std::uint8_t> source, std::span<std::uint8_t> target);
 
+// Expands a gray row to RGB, which is what the printer is always told:
+// every byte becomes three equal bytes.
+void expandGrayRow(std::span<const std::uint8_t> gray, std::span<std::uint8_t> rgb);
+
 }  // namespace corvane

@@ -38,7 +38,7 @@ std::vector<std::string> pageRenderer::commandFor(const renderRequest& request) 
 }
 
 pageRenderer::pageRenderer(const renderRequest& request)
-    : pixelBytes(request.gray ? 1 : 3), commandLine(commandFor(request)) {
+    : commandLine(commandFor(request)) {
     const int memoryFd = memfd_create("corvane-bands", MFD_CLOEXEC);
     if (memoryFd < 0) return;
     // Sockets, not pipes: a renderer that has died makes the give-back or
@@ -81,9 +81,11 @@ std::optional<unsigned> pageRenderer::open(const std::string& file) {
     return count;
 }
 
-bool pageRenderer::draw(const pageSelection& pages) {
+bool pageRenderer::draw(const pageSelection& pages, bands::pageSize jobPage) {
     if (documentFd < 0) return false;
-    const bool handed = bands::sendMessage(documentFd, toText(pages));
+    page = jobPage;
+    const bool handed =
+        bands::sendMessage(documentFd, toText(pages)) && bands::sendMessage(documentFd, bands::toText(jobPage));
     close(documentFd);
     documentFd = -1;
     return handed;
@@ -105,38 +107,38 @@ bool pageRenderer::readRecord(bands::record& record) {
     return true;
 }
 
-std::optional<bands::pageShape> pageRenderer::nextPage() {
-    if (!started() || protocolBroken) return std::nullopt;
+bool pageRenderer::nextPage() {
+    if (!started() || protocolBroken) return false;
     bands::record record{};
-    if (!readRecord(record)) return std::nullopt;
-    const bands::pageShape shape{record.first, record.second, record.third};
-    if (record.type != bands::recordType::page || !bands::usablePage(shape, pixelBytes)) {
+    if (!readRecord(record)) return false;
+    if (record.type != bands::recordType::page) {
         protocolBroken = true;
-        return std::nullopt;
+        return false;
     }
-    page = shape;
-    rowsSoFar = 0;
-    return page;
+    whole = false;
+    return true;
 }
 
-std::optional<pageRenderer::drawnRows> pageRenderer::nextRows() {
-    if (!started() || protocolBroken || pageWhole()) return std::nullopt;
+std::optional<pageRenderer::encodedRows> pageRenderer::nextRows() {
+    if (!started() || protocolBroken || whole) return std::nullopt;
     bands::record record{};
     if (!readRecord(record)) {
         // The renderer ended in the middle of a page.
         protocolBroken = true;
         return std::nullopt;
     }
-    const bands::band drawn{record.first, record.second, record.third};
-    if (record.type != bands::recordType::band || !bands::usableBand(drawn, page, rowsSoFar)) {
+    if (record.type == bands::recordType::pageEnd && record.first == page.height) {
+        whole = true;
+        return std::nullopt;
+    }
+    if (!bands::usableData(record)) {
         protocolBroken = true;
         return std::nullopt;
     }
-    rowsSoFar += drawn.rows;
-    return drawnRows{drawn.slot, drawn.firstRow, drawn.rows, memory + drawn.slot * bands::slotBytes};
+    return encodedRows{record.first, {memory + record.first * bands::slotBytes, record.second}};
 }
 
-void pageRenderer::giveBack(const drawnRows& rows) {
+void pageRenderer::giveBack(const encodedRows& rows) {
     const char slot = static_cast<char>(rows.slot);
     // A renderer that has gone makes this fail, without a signal.
     while (send(releaseFd, &slot, 1, MSG_NOSIGNAL) < 0 && errno == EINTR) {

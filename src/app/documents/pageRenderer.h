@@ -1,7 +1,8 @@
-// Renders a PDF with corvane-render and hands its pages over band by band,
-// straight from the memory the renderer draws into. The renderer starts
-// Ghostscript at once, opens the document open() names and draws the pages
-// draw() names; it is stopped when the object goes away.
+// Renders a PDF with corvane-render and hands over its pages' printer bytes
+// (the rows, encoded by the renderer) straight from the memory the renderer
+// writes them into. The renderer starts Ghostscript at once, opens the
+// document open() names and draws the pages draw() names; it is stopped when
+// the object goes away.
 #pragma once
 
 #include <cstdint>
@@ -36,24 +37,23 @@ public:
     // Hands the renderer its document (once only); the number of its pages,
     // none when the renderer could not open it (its end tells why).
     std::optional<unsigned> open(const std::string& file);
-    // The pages to draw, after open().
-    bool draw(const pageSelection& pages);
-    // 1 for gray, 3 for RGB, as the request asked.
-    unsigned bytesPerPixel() const { return pixelBytes; }
+    // The pages to draw, after open(), each encoded at the job's page size.
+    bool draw(const pageSelection& pages, bands::pageSize jobPage);
 
-    // The next page, once its first band is drawn; none at the end of the
-    // document or when the renderer said something that makes no sense.
-    std::optional<bands::pageShape> nextPage();
+    // True when the next page begins; false at the end of the document or
+    // when the renderer said something that makes no sense.
+    bool nextPage();
 
-    struct drawnRows {
-        std::uint32_t slot = 0, firstRow = 0, count = 0;
-        const std::uint8_t* first = nullptr;  // row firstRow; the next ones rowStride apart
+    struct encodedRows {
+        std::uint32_t slot = 0;
+        std::span<const std::uint8_t> bytes;
     };
-    // The next rows of the current page; none once the page is whole or
+    // The current page's next printer bytes; none once the page is whole or
     // when the renderer ended early. Each must be given back.
-    std::optional<drawnRows> nextRows();
-    void giveBack(const drawnRows& rows);
-    bool pageWhole() const { return rowsSoFar == page.height; }
+    std::optional<encodedRows> nextRows();
+    void giveBack(const encodedRows& rows);
+    // The renderer ended the current page with all its rows.
+    bool pageWhole() const { return whole; }
     // The renderer broke off the records (a crash) or sent nonsense.
     bool broken() const { return protocolBroken; }
 
@@ -63,14 +63,13 @@ public:
 private:
     bool readRecord(bands::record& record);
 
-    unsigned pixelBytes;
     std::vector<std::string> commandLine;
     const std::uint8_t* memory = nullptr;
     int releaseFd = -1;
     int documentFd = -1;
     std::optional<childProcess> renderer;
-    bands::pageShape page;
-    std::uint32_t rowsSoFar = 0;
+    bands::pageSize page;
+    bool whole = false;
     bool protocolBroken = false;
 };
 

@@ -9,10 +9,10 @@
 #include <variant>
 #include <vector>
 
-#include "app/documents/pageFit.h"
 #include "app/documents/pdfCheck.h"
 #include "app/documents/pageRenderer.h"
 #include "app/documents/rendererPool.h"
+#include "app/driver/driverCallbacks.h"
 #include "app/driver/rasterLayout.h"
 
 namespace corvane {
@@ -62,7 +62,7 @@ public:
 private:
     bool renderCopy(const renderRequest& request);
     bool endedWell(pageRenderer& renderer);
-    bool printPage(pageRenderer& renderer, const bands::pageShape& rendered);
+    bool printPage(pageRenderer& renderer);
     bool refuse(const std::string& message, pappl_jreason_t reason);
     // A renderer broke off its records or sent nonsense.
     bool unreadablePages() {
@@ -77,7 +77,6 @@ private:
     printOptions options;
     pixelLayout jobLayout = pixelLayout::rgb24;
     unsigned pagesPrinted = 0;
-    std::vector<std::uint8_t> jobRow;
 };
 
 bool pdfJob::refuse(const std::string& message, pappl_jreason_t reason) {
@@ -100,6 +99,8 @@ bool pdfJob::print() {
     request.widthPwg = options->media.size_width;
     request.lengthPwg = options->media.size_length;
     request.gray = jobLayout == pixelLayout::gray8;
+    request.widthPixels = options->header.cupsWidth;
+    request.heightPixels = options->header.cupsHeight;
     if (options->first_page > 1) request.firstPage = options->first_page;
     if (options->last_page < INT_MAX) request.lastPage = options->last_page;
 
@@ -123,9 +124,8 @@ bool pdfJob::renderCopy(const renderRequest& request) {
     std::size_t turn = 0;  // page n comes from renderer n % count
     while (!canceled()) {
         pageRenderer& renderer = *renderers[turn % renderers.size()];
-        const auto page = renderer.nextPage();
-        if (!page) break;
-        if (!printPage(renderer, *page)) return false;  // the renderers are stopped on return
+        if (!renderer.nextPage()) break;
+        if (!printPage(renderer)) return false;  // the renderers are stopped on return
         ++turn;
     }
     if (canceled()) return true;
@@ -160,37 +160,18 @@ bool pdfJob::endedWell(pageRenderer& renderer) {
     return true;
 }
 
-bool pdfJob::printPage(pageRenderer& renderer, const bands::pageShape& rendered) {
+bool pdfJob::printPage(pageRenderer& renderer) {
     const unsigned pageNumber = pagesPrinted + 1;
-    if (!driver.rstartpage_cb(job, options.get(), device, pageNumber)) return false;
-
-    // Every page takes the job's size in pixels: rows and columns beyond it
-    // are cut, missing ones are white. Rows of the job's width go to the
-    // driver straight from the renderer's memory.
-    const cups_page_header2_t& page = options->header;
-    const std::size_t renderedBytes = std::size_t{rendered.width} * renderer.bytesPerPixel();
-    const bool sameWidth = renderedBytes == page.cupsBytesPerLine;
-    jobRow.assign(page.cupsBytesPerLine, 0xFF);
+    // The renderer encodes the rows at the job's page size; they go to the
+    // printer straight from its memory.
+    if (!startEncodedPage(job, options.get())) return false;
     bool reachable = true;
-    unsigned y = 0;
     while (const auto rows = renderer.nextRows()) {
-        for (std::uint32_t i = 0; i < rows->count && y < page.cupsHeight && reachable; ++i, ++y) {
-            const std::uint8_t* row = rows->first + std::size_t{i} * rendered.rowStride;
-            if (!sameWidth) {
-                fitRow({row, renderedBytes}, jobRow);
-                row = jobRow.data();
-            }
-            reachable = driver.rwriteline_cb(job, options.get(), device, y, row);
-        }
+        reachable = writeEncodedRows(job, rows->bytes);
         renderer.giveBack(*rows);
         if (!reachable || canceled()) break;
     }
     const bool complete = renderer.pageWhole();
-    if (complete && y < page.cupsHeight) {
-        jobRow.assign(page.cupsBytesPerLine, 0xFF);
-        for (; y < page.cupsHeight && reachable; ++y)
-            reachable = driver.rwriteline_cb(job, options.get(), device, y, jobRow.data());
-    }
 
     const bool ended = driver.rendpage_cb(job, options.get(), device, pageNumber);
     pagesPrinted = pageNumber;

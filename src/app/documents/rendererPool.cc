@@ -29,7 +29,7 @@ rendererPool::renderers rendererPool::startDocument(const renderRequest& request
         if (!started[i]->started() || !started[i]->open(request.file)) return {};
     }
     for (std::size_t i = 0; i < shares.size(); ++i)
-        if (!started[i]->draw(shares[i])) return {};
+        if (!started[i]->draw(shares[i], {request.widthPixels, request.heightPixels})) return {};
     return started;
 }
 

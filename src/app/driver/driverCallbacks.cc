@@ -72,12 +72,30 @@ bool startJob(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* dev
     return true;
 }
 
-bool startPage(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t*, unsigned) {
+namespace {
+
+bool beginPage(pappl_job_t* job, const pappl_pr_options_t& options, bool encodedRows) {
     jobState* state = stateOf(job);
     if (state == nullptr) return false;
-    if (const auto refusal = state->raster.beginPage(options->header))
-        return refuse(job, *refusal, PAPPL_JREASON_DOCUMENT_UNPRINTABLE_ERROR);
+    const auto refusal = encodedRows ? state->raster.beginEncodedPage(options.header)
+                                     : state->raster.beginPage(options.header);
+    if (refusal) return refuse(job, *refusal, PAPPL_JREASON_DOCUMENT_UNPRINTABLE_ERROR);
     return reachable(job, *state);
+}
+
+}  // namespace
+
+bool startPage(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t*, unsigned) {
+    return beginPage(job, *options, false);
+}
+
+bool startEncodedPage(pappl_job_t* job, pappl_pr_options_t* options) { return beginPage(job, *options, true); }
+
+bool writeEncodedRows(pappl_job_t* job, std::span<const std::uint8_t> bytes) {
+    jobState* state = stateOf(job);
+    if (state == nullptr) return false;
+    state->raster.addEncodedRows(bytes);
+    return !state->sink.failed();
 }
 
 bool writeRow(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t*, unsigned,

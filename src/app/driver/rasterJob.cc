@@ -6,11 +6,6 @@
 
 namespace corvane {
 
-void expandGrayRow(std::span<const std::uint8_t> gray, std::span<std::uint8_t> rgb) {
-    const std::size_t pixels = std::min(gray.size(), rgb.size() / 3);
-    for (std::size_t x = 0; x < pixels; ++x) rgb[3 * x] = rgb[3 * x + 1] = rgb[3 * x + 2] = gray[x];
-}
-
 rasterJob::rasterJob(ticketRef ticket, byteSink& printer)
     : printer(printer), encoder(std::move(ticket), this->printer) {}
 
@@ -20,6 +15,14 @@ void rasterJob::repeatPages(std::unique_ptr<pageSpool> spool, int times) {
 }
 
 std::optional<std::string> rasterJob::beginPage(const cups_page_header2_t& header) {
+    return beginPage(header, false);
+}
+
+std::optional<std::string> rasterJob::beginEncodedPage(const cups_page_header2_t& header) {
+    return beginPage(header, true);
+}
+
+std::optional<std::string> rasterJob::beginPage(const cups_page_header2_t& header, bool rowsEncodedApart) {
     page.reset();
     const auto checked = checkRaster(header);
     if (const auto* refusal = std::get_if<std::string>(&checked)) {
@@ -33,8 +36,12 @@ std::optional<std::string> rasterJob::beginPage(const cups_page_header2_t& heade
         // What follows the job preamble, up to the job's end, is its pages.
         if (copies && repeats > 0) printer.record(copies.get());
     }
-    encoder.beginPage({page->width, page->height, page->width * 3});
+    encoder.beginPage({page->width, page->height, page->width * 3}, rowsEncodedApart);
     return std::nullopt;
+}
+
+void rasterJob::addEncodedRows(std::span<const std::uint8_t> bytes) {
+    if (page) encoder.writeEncodedRows(bytes);
 }
 
 void rasterJob::addRow(std::span<const std::uint8_t> row) {

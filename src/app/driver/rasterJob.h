@@ -16,6 +16,7 @@
 
 #include <cups/raster.h>
 
+#include "app/documents/pageFit.h"
 #include "app/driver/pageCopies.h"
 #include "app/driver/rasterLayout.h"
 #include "encoder/byteSink.h"
@@ -36,6 +37,10 @@ public:
     // Begins the page, or says why it is refused (a sentence for the job's
     // state message); nothing is sent for a refused page.
     std::optional<std::string> beginPage(const cups_page_header2_t& header);
+    // The same for a page whose rows come already encoded (a pageBody of
+    // the page's width and height, made elsewhere), through addEncodedRows.
+    std::optional<std::string> beginEncodedPage(const cups_page_header2_t& header);
+    void addEncodedRows(std::span<const std::uint8_t> bytes);
     // One row of the page, in the page's own layout; rows beyond the page's
     // height, or of a refused page, are ignored.
     void addRow(std::span<const std::uint8_t> row);
@@ -49,6 +54,8 @@ public:
     unsigned pagesStarted() const { return pagesBegun; }
 
 private:
+    std::optional<std::string> beginPage(const cups_page_header2_t& header, bool rowsEncodedApart);
+
     recordingSink printer;
     jobEncoder encoder;
     std::optional<acceptedRaster> page;
@@ -57,8 +64,5 @@ private:
     std::unique_ptr<pageSpool> copies;
     int repeats = 0;
 };
-
-// Expands a gray row to RGB: every byte becomes three equal bytes.
-void expandGrayRow(std::span<const std::uint8_t> gray, std::span<std::uint8_t> rgb);
 
 }  // namespace corvane
