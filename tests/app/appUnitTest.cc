@@ -9,9 +9,12 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <sys/socket.h>
+#include <unistd.h>
 #include <vector>
 
 #include "app/documents/bandProtocol.h"
+#include "app/documents/childProcess.h"
 #include "app/documents/ghostscriptCommand.h"
 #include "app/driver/jobSettings.h"
 #include "app/driver/rasterJob.h"
@@ -152,6 +155,43 @@ TEST(BandProtocol, OnlyBytesInsideASlotAndRealPageSizesAreUsed) {
         EXPECT_FALSE(bands::parsePageSize(bad)) << bad;
 }
 
+// A second renderer's descriptors travel with the document's path; the one
+// that forks it reports its end through a pipe.
+TEST(BandProtocol, DescriptorsWithAMessageAndAForkedRenderersEnd) {
+    int sockets[2], carried[2];
+    ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, sockets), 0);
+    ASSERT_EQ(pipe(carried), 0);
+    ASSERT_TRUE(bands::sendMessage(sockets[0], "/spool/d.pdf", std::span<const int>(carried, 1)));
+    ASSERT_TRUE(bands::sendMessage(sockets[0], "next"));
+    std::vector<int> received;
+    EXPECT_EQ(bands::receiveMessage(sockets[1], &received), "/spool/d.pdf");
+    ASSERT_EQ(received.size(), 1u);
+    ASSERT_EQ(write(carried[1], "x", 1), 1);
+    char c = 0;
+    EXPECT_EQ(read(received[0], &c, 1), 1);  // the same pipe
+    EXPECT_EQ(bands::receiveMessage(sockets[1], &received), "next");
+    EXPECT_EQ(received.size(), 1u);
+    close(sockets[0]);
+    EXPECT_FALSE(bands::receiveMessage(sockets[1]));
+    for (const int fd : {sockets[1], carried[0], carried[1], received[0]}) close(fd);
+
+    for (const bool reported : {true, false}) {
+        int output[2], status[2];
+        ASSERT_EQ(pipe(output), 0);
+        ASSERT_EQ(pipe(status), 0);
+        forkedProcess copy(output[0], -1, status[0]);
+        EXPECT_TRUE(copy.running());
+        const int exitStatus = 1;
+        if (reported) {
+            ASSERT_EQ(write(status[1], &exitStatus, sizeof exitStatus), 4);
+        }
+        close(status[1]);  // a parent that ended without a report: killed
+        close(output[1]);
+        EXPECT_FALSE(copy.running());
+        EXPECT_EQ(copy.wait(), reported ? 1 : -1);
+    }
+}
+
 // A job of a few pages has one renderer; a longer one, on two cores, two,
 // each with every other page of the job's range. gs alone gets the range
 // and the document on its command line.
@@ -170,6 +210,12 @@ TEST(PageSelection, LongJobsAreSharedByTwoRenderers) {
     EXPECT_EQ(texts(shareOut({3, 8, 1}, 20, 2)), (texts_t{"3-8/2", "4-8/2"}));
     EXPECT_EQ(texts(shareOut({3, 4, 1}, 20, 2)), texts_t{"3-4/1"});      // two pages of a long document
     EXPECT_EQ(texts(shareOut({18, std::nullopt, 1}, 20, 2)), texts_t{"18-/1"});
+    // Before the page count: whether a second renderer may be needed.
+    EXPECT_TRUE(mayShare(whole, 2));
+    EXPECT_FALSE(mayShare(whole, 1));
+    EXPECT_TRUE(mayShare({3, 6, 1}, 2));
+    EXPECT_FALSE(mayShare({3, 5, 1}, 2));
+    EXPECT_FALSE(mayShare({3, 1, 1}, 2));
 
     const renderRequest range{.file = "/spool/d.pdf", .widthPwg = 21590, .lengthPwg = 27940,
                               .firstPage = 3, .lastPage = 8};

@@ -4,6 +4,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
+#include <poll.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -29,15 +30,22 @@ private:
     posix_spawn_file_actions_t actions;
 };
 
-// An unnamed file in the temporary folder: gone when its descriptor closes.
+std::string startOf(int fd, std::size_t limit) {
+    if (fd < 0) return {};
+    std::string text(limit, '\0');
+    const ssize_t length = pread(fd, text.data(), limit, 0);
+    text.resize(length > 0 ? static_cast<std::size_t>(length) : 0);
+    return text;
+}
+
+}  // namespace
+
 int unnamedTemporaryFile() {
     std::string path = std::string(papplGetTempDir()) + "/corvane-errXXXXXX";
     const int fd = mkostemp(path.data(), O_CLOEXEC);
     if (fd >= 0) unlink(path.c_str());
     return fd;
 }
-
-}  // namespace
 
 childProcess::childProcess(const std::vector<std::string>& argv, std::span<const int> handedDown) {
     if (argv.empty()) return;
@@ -113,12 +121,36 @@ void childProcess::stop() {
     wait();
 }
 
-std::string childProcess::errorText(std::size_t limit) const {
-    if (errorFd < 0) return {};
-    std::string text(limit, '\0');
-    const ssize_t length = pread(errorFd, text.data(), limit, 0);
-    text.resize(length > 0 ? static_cast<std::size_t>(length) : 0);
-    return text;
+std::string childProcess::errorText(std::size_t limit) const { return startOf(errorFd, limit); }
+
+forkedProcess::~forkedProcess() {
+    for (const int fd : {outputFd, errorFd, statusFd})
+        if (fd >= 0) close(fd);
 }
+
+int forkedProcess::wait() {
+    if (exitStatus) return *exitStatus;
+    int status = -1;
+    std::size_t got = 0;
+    while (got < sizeof status) {
+        const ssize_t now = read(statusFd, reinterpret_cast<char*>(&status) + got, sizeof status - got);
+        if (now < 0 && errno == EINTR) continue;
+        if (now <= 0) break;
+        got += static_cast<std::size_t>(now);
+    }
+    // No status: the parent ended first, and the copy with it.
+    exitStatus = got == sizeof status ? status : -1;
+    return *exitStatus;
+}
+
+bool forkedProcess::running() {
+    if (exitStatus) return false;
+    pollfd ready{statusFd, POLLIN, 0};
+    if (poll(&ready, 1, 0) == 0) return true;
+    wait();
+    return false;
+}
+
+std::string forkedProcess::errorText(std::size_t limit) const { return startOf(errorFd, limit); }
 
 }  // namespace corvane

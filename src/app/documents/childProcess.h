@@ -5,6 +5,7 @@
 // of the parent can be handed down as the child's 3, 4, ...
 #pragma once
 
+#include <optional>
 #include <span>
 #include <string>
 #include <sys/types.h>
@@ -12,7 +13,23 @@
 
 namespace corvane {
 
-class childProcess {
+// A program the server reads: its output, its end and its messages.
+class programRun {
+public:
+    virtual ~programRun() = default;
+    virtual bool started() const = 0;
+    // The read end of the program's standard output.
+    virtual int output() const = 0;
+    // Waits for the program's end; its exit status, or -1 when it was
+    // killed by a signal or never started.
+    virtual int wait() = 0;
+    // True while the program has not ended (it is not waited for).
+    virtual bool running() = 0;
+    // The start of what the program wrote to standard error.
+    virtual std::string errorText(std::size_t limit = 2048) const = 0;
+};
+
+class childProcess final : public programRun {
 public:
     // Starts argv[0] (looked up in PATH) with the arguments; check started().
     explicit childProcess(const std::vector<std::string>& argv, std::span<const int> handedDown = {});
@@ -20,20 +37,13 @@ public:
     childProcess(const childProcess&) = delete;
     childProcess& operator=(const childProcess&) = delete;
 
-    bool started() const { return pid > 0; }
-    // The read end of the child's standard output.
-    int output() const { return outputFd; }
-
-    // Waits for the child; its exit status, or -1 when it was killed by a
-    // signal or never started.
-    int wait();
-    // True while the child has not ended (it is not waited for).
-    bool running();
+    bool started() const override { return pid > 0; }
+    int output() const override { return outputFd; }
+    int wait() override;
+    bool running() override;
     // Ends the child now (a cancelled job).
     void stop();
-
-    // The start of what the child wrote to standard error.
-    std::string errorText(std::size_t limit = 2048) const;
+    std::string errorText(std::size_t limit = 2048) const override;
 
 private:
     pid_t pid = -1;
@@ -41,5 +51,33 @@ private:
     int errorFd = -1;
     int exitStatus = -1;
 };
+
+// A copy of a child process that the child made (fork) and reaps itself:
+// the child writes the copy's exit status into `status` (a native int) once
+// the copy has ended, and closes it. The copy ends with the child.
+class forkedProcess final : public programRun {
+public:
+    // Takes the descriptors: the copy's standard output and standard error
+    // as the server has them, and the status pipe's read end.
+    forkedProcess(int outputFd, int errorFd, int statusFd)
+        : outputFd(outputFd), errorFd(errorFd), statusFd(statusFd) {}
+    ~forkedProcess();
+    forkedProcess(const forkedProcess&) = delete;
+    forkedProcess& operator=(const forkedProcess&) = delete;
+
+    bool started() const override { return outputFd >= 0 && statusFd >= 0; }
+    int output() const override { return outputFd; }
+    int wait() override;
+    bool running() override;
+    std::string errorText(std::size_t limit = 2048) const override;
+
+private:
+    int outputFd, errorFd, statusFd;
+    std::optional<int> exitStatus;
+};
+
+// An unnamed file in the temporary folder for a program's standard error:
+// gone when its descriptor closes.
+int unnamedTemporaryFile();
 
 }  // namespace corvane

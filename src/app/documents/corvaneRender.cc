@@ -42,7 +42,10 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <sys/mman.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
@@ -401,6 +404,48 @@ private:
     std::future<void> reading;
 };
 
+// A second renderer made from this one (fork) for the same document, whose
+// exit status goes to the app once it has ended. It ends with this one.
+class twinProcess {
+public:
+    twinProcess(pid_t pid, int statusFd) : pid(pid), statusFd(statusFd) {}
+    twinProcess(const twinProcess&) = delete;
+    twinProcess& operator=(const twinProcess&) = delete;
+
+    // Waits for the twin and tells the app how it ended.
+    void reportEnd() {
+        int status = 0;
+        pid_t done;
+        do {
+            done = pid > 0 ? waitpid(pid, &status, 0) : -1;
+        } while (done < 0 && errno == EINTR);
+        const int exitStatus = done > 0 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        writeAll(statusFd, &exitStatus, sizeof exitStatus);
+        close(statusFd);
+    }
+
+private:
+    pid_t pid;
+    int statusFd;
+};
+
+// In the twin, just made: the descriptors it was given take the places of
+// its parent's, and it ends when its parent does.
+void becomeTwin(std::vector<int>& ends, pid_t parent, int& recordFd) {
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (getppid() != parent) std::_Exit(1);
+    const std::pair<unsigned, int> places[] = {{bands::forkedMemory, bands::memoryFd},
+                                               {bands::forkedRelease, bands::releaseFd},
+                                               {bands::forkedDocument, bands::documentFd},
+                                               {bands::forkedErrors, STDERR_FILENO},
+                                               {bands::forkedErrors, STDOUT_FILENO}};
+    for (const auto& [end, fd] : places)
+        if (dup2(ends[end], fd) < 0) std::_Exit(2);
+    close(recordFd);
+    recordFd = ends[bands::forkedRecords];
+    ends[bands::forkedRecords] = -1;
+}
+
 int render(std::string_view colours, int argc, char** argv) {
     const bool gray = colours == "gray";
     if (!gray && colours != "rgb") return 2;
@@ -408,13 +453,8 @@ int render(std::string_view colours, int argc, char** argv) {
 
     // The records leave by a descriptor of their own; anything written to
     // standard output from here on lands in standard error.
-    const int recordFd = dup(STDOUT_FILENO);
+    int recordFd = dup(STDOUT_FILENO);
     if (recordFd < 0 || dup2(STDERR_FILENO, STDOUT_FILENO) < 0) return 2;
-    const sharedSlots slots;
-    if (!slots.mapped()) {
-        std::fputs("corvane-render: the band memory is missing.\n", stderr);
-        return 2;
-    }
     // A vanished app ends the run through a failed write, not a signal.
     std::signal(SIGPIPE, SIG_IGN);
 
@@ -443,9 +483,28 @@ int render(std::string_view colours, int argc, char** argv) {
     arguments.insert(arguments.end(), options.begin(), options.end());
     if (!ghostscript.start(arguments)) finish(false);
 
+    // The path, perhaps with a twin to make: it serves its own descriptors
+    // from here on, the path it gets on them included.
+    std::vector<int> twinEnds;
+    auto document = bands::receiveMessage(bands::documentFd, &twinEnds);
+    std::optional<twinProcess> twin;
+    if (twinEnds.size() == bands::forkedEnds) {
+        const pid_t parent = getpid();
+        const pid_t copy = fork();
+        if (copy == 0) {
+            becomeTwin(twinEnds, parent, recordFd);
+            document = bands::receiveMessage(bands::documentFd);
+        } else {
+            twin.emplace(copy, twinEnds[bands::forkedStatus]);
+            twinEnds[bands::forkedStatus] = -1;
+        }
+    }
+    for (const int fd : twinEnds)
+        if (fd >= 0) close(fd);
     // No document: the renderer was not needed.
-    const auto document = bands::receiveMessage(bands::documentFd);
     if (!document) finish(true);
+    const sharedSlots slots;
+    if (!slots.mapped()) finish(false, "corvane-render: the band memory is missing.\n");
     const auto pageCount = ghostscript.open(*document) ? ghostscript.pageCount() : std::nullopt;
     if (!pageCount) finish(false);
     const auto answer = bands::sendMessage(bands::documentFd, std::to_string(*pageCount))
@@ -475,6 +534,7 @@ int render(std::string_view colours, int argc, char** argv) {
         const bool done = shadedPage && raster->started() ? raster->draw(page) : ghostscript.drawPage(page);
         if (!done || !stream.betweenPages()) finish(false);
     }
+    if (twin) twin->reportEnd();
     finish(true);
 }
 

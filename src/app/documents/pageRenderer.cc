@@ -7,6 +7,7 @@
 #include <sys/mman.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <algorithm>
 #include <vector>
 
 namespace corvane {
@@ -37,31 +38,59 @@ std::vector<std::string> pageRenderer::commandFor(const renderRequest& request) 
     return command;
 }
 
-pageRenderer::pageRenderer(const renderRequest& request)
-    : commandLine(commandFor(request)) {
+pageRenderer::rendererEnds::~rendererEnds() {
+    for (const int fd : fds)
+        if (fd >= 0) close(fd);
+}
+
+bool pageRenderer::makeChannels(rendererEnds& ends) {
     const int memoryFd = memfd_create("corvane-bands", MFD_CLOEXEC);
-    if (memoryFd < 0) return;
+    ends.fds.push_back(memoryFd);
+    if (memoryFd < 0 || ftruncate(memoryFd, bands::memoryBytes) != 0) return false;
     // Sockets, not pipes: a renderer that has died makes the give-back or
     // the document's path fail instead of raising SIGPIPE in the server.
     int releaseEnds[2] = {-1, -1};
     int documentEnds[2] = {-1, -1};
-    if (ftruncate(memoryFd, bands::memoryBytes) == 0 &&
-        socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, releaseEnds) == 0) {
-        void* mapped = mmap(nullptr, bands::memoryBytes, PROT_READ, MAP_SHARED, memoryFd, 0);
-        if (mapped != MAP_FAILED && socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, documentEnds) == 0) {
-            memory = static_cast<const std::uint8_t*>(mapped);
-            releaseFd = releaseEnds[1];
-            documentFd = documentEnds[1];
-            const int handedDown[] = {memoryFd, releaseEnds[0], documentEnds[0]};
-            renderer.emplace(commandLine, handedDown);
-            close(documentEnds[0]);
-        } else {
-            if (mapped != MAP_FAILED) munmap(mapped, bands::memoryBytes);
-            close(releaseEnds[1]);
-        }
-        close(releaseEnds[0]);
+    if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, releaseEnds) != 0) return false;
+    ends.fds.push_back(releaseEnds[0]);
+    releaseFd = releaseEnds[1];
+    if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, documentEnds) != 0) return false;
+    ends.fds.push_back(documentEnds[0]);
+    documentFd = documentEnds[1];
+    void* mapped = mmap(nullptr, bands::memoryBytes, PROT_READ, MAP_SHARED, memoryFd, 0);
+    if (mapped == MAP_FAILED) return false;
+    memory = static_cast<const std::uint8_t*>(mapped);
+    return true;
+}
+
+pageRenderer::pageRenderer(const renderRequest& request) : commandLine(commandFor(request)) {
+    rendererEnds ends;
+    if (makeChannels(ends)) renderer = std::make_unique<childProcess>(commandLine, ends.fds);
+}
+
+pageRenderer::pageRenderer(std::vector<std::string> command, twinTag) : commandLine(std::move(command)) {
+    auto ends = std::make_unique<rendererEnds>();
+    if (!makeChannels(*ends)) return;
+    int records[2], status[2];
+    if (pipe2(records, O_CLOEXEC) != 0) return;
+    ends->fds.push_back(records[1]);
+    const int errors = unnamedTemporaryFile();
+    ends->fds.push_back(errors >= 0 ? fcntl(errors, F_DUPFD_CLOEXEC, 0) : -1);
+    if (pipe2(status, O_CLOEXEC) != 0) {
+        close(records[0]);
+        if (errors >= 0) close(errors);
+        return;
     }
-    close(memoryFd);
+    ends->fds.push_back(status[1]);
+    renderer = std::make_unique<forkedProcess>(records[0], errors, status[0]);
+    handOver = std::move(ends);
+}
+
+std::unique_ptr<pageRenderer> pageRenderer::twin() const {
+    std::unique_ptr<pageRenderer> second(new pageRenderer(commandLine, twinTag{}));
+    const bool ready = second->handOver && second->handOver->fds.size() == bands::forkedEnds &&
+                       std::ranges::none_of(second->handOver->fds, [](int fd) { return fd < 0; });
+    return ready ? std::move(second) : nullptr;
 }
 
 pageRenderer::~pageRenderer() {
@@ -72,8 +101,12 @@ pageRenderer::~pageRenderer() {
     if (memory) munmap(const_cast<std::uint8_t*>(memory), bands::memoryBytes);
 }
 
-std::optional<unsigned> pageRenderer::open(const std::string& file) {
-    if (documentFd < 0 || !bands::sendMessage(documentFd, file)) return std::nullopt;
+std::optional<unsigned> pageRenderer::open(const std::string& file, pageRenderer* twin) {
+    const std::span<const int> twinEnds = twin && twin->handOver ? std::span<const int>(twin->handOver->fds)
+                                                                 : std::span<const int>();
+    if (documentFd < 0 || !bands::sendMessage(documentFd, file, twinEnds)) return std::nullopt;
+    // The renderer has its own copies now (or has gone).
+    if (twin) twin->handOver.reset();
     const auto answer = bands::receiveMessage(documentFd);
     unsigned count = 0;
     if (!answer || std::from_chars(answer->data(), answer->data() + answer->size(), count).ec != std::errc{})

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -34,9 +35,15 @@ public:
     bool started() const { return renderer && renderer->started(); }
     // Still waiting for a document or rendering one.
     bool running() { return started() && renderer->running(); }
+
+    // A second renderer for the next document of this one, made when that
+    // document is handed to this one with open(): a copy of this renderer,
+    // Ghostscript already started. Null when it cannot be prepared.
+    std::unique_ptr<pageRenderer> twin() const;
     // Hands the renderer its document (once only); the number of its pages,
-    // none when the renderer could not open it (its end tells why).
-    std::optional<unsigned> open(const std::string& file);
+    // none when the renderer could not open it (its end tells why). With a
+    // `twin`, the renderer makes it first; the twin needs its own open().
+    std::optional<unsigned> open(const std::string& file, pageRenderer* twin = nullptr);
     // The pages to draw, after open(), each encoded at the job's page size.
     bool draw(const pageSelection& pages, bands::pageSize jobPage);
 
@@ -61,13 +68,27 @@ public:
     std::string errorText() const { return renderer->errorText(); }
 
 private:
+    // What the renderer's process is handed; closed once it has them.
+    struct rendererEnds {
+        rendererEnds() = default;
+        rendererEnds(const rendererEnds&) = delete;
+        rendererEnds& operator=(const rendererEnds&) = delete;
+        ~rendererEnds();
+        std::vector<int> fds;  // in forkedEnd order
+    };
+    struct twinTag {};
+    pageRenderer(std::vector<std::string> command, twinTag);
+    // The memory and sockets both sides use; false when they cannot be made.
+    bool makeChannels(rendererEnds& ends);
     bool readRecord(bands::record& record);
 
     std::vector<std::string> commandLine;
     const std::uint8_t* memory = nullptr;
     int releaseFd = -1;
     int documentFd = -1;
-    std::optional<childProcess> renderer;
+    std::unique_ptr<programRun> renderer;
+    // A twin's descriptors until its parent renderer has them.
+    std::unique_ptr<rendererEnds> handOver;
     bands::pageSize page;
     bool whole = false;
     bool protocolBroken = false;
