@@ -26,7 +26,7 @@ public:
     // order the job's pages come from them (page n from renderer n % count):
     // two on a machine of two `cores` or more for a job of
     // `pagesWorthTwoRenderers` pages or more, else one. The first is the
-    // prepared one when its settings match. Empty when a renderer could not
+    // prepared one when its settings match; the second a fork of the first. Empty when a renderer could not
     // be started; one renderer alone when it could not open the document
     // (its end says why).
     renderers startDocument(const renderRequest& request, unsigned cores);
