@@ -268,13 +268,13 @@ LINES_PREPARED=$(( $(code_lines $D/rendererPool.cc '^void rendererPool::prepare[
     '^std::unique_ptr<pageRenderer> rendererPool::take' '^}') +
   $(code_lines $D/pdfFilter.cc '^void prepareRenderers' '^}') +
   $(code_lines src/app/printerApp.cc 'app.renderers = std::make_unique' 'papplSystemAddTimerCallback') ))
-LINES_SECOND=$(( $(code_lines $D/pageSelection.cc '^std::vector<pageSelection> shareOut' '^}' '^bool mayShare' '^}') +
+LINES_SECOND=$(( $(code_lines $D/pageSelection.cc '^std::vector<pageSelection> shareOut' '^}') +
   $(code_lines $D/rendererPool.cc '^rendererPool::renderers rendererPool::startDocument' '^}') +
   $(code_lines $D/pageRenderer.cc '^pageRenderer::pageRenderer[(]std::vector' '^}' \
-    '^std::unique_ptr<pageRenderer> pageRenderer::twin' '^}') +
+    '^std::unique_ptr<pageRenderer> pageRenderer::fork' '^}') +
   $(code_lines $D/childProcess.cc '^forkedProcess::~forkedProcess' '^}' '^int forkedProcess::wait' '^}' \
     '^bool forkedProcess::running' '^}') +
-  $(code_lines $D/corvaneRender.cc '^class twinProcess' '^};' '^void becomeTwin' '^}') ))
+  $(code_lines $D/corvaneRender.cc '^class twinProcess' '^};' '^void becomeTwin' '^}' '^void ownDocumentFiles' '^}') ))
 LINES_SHADED=$(( $(code_lines $D/shadedPages.cc) + $(code_lines $D/shadedPages.h) +
   $(code_lines $D/corvaneRender.cc '^class rasterPages' '^};') ))
 LINES_SHARED=$(( $(code_lines $D/bandProtocol.h) +

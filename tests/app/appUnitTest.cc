@@ -155,7 +155,7 @@ TEST(BandProtocol, OnlyBytesInsideASlotAndRealPageSizesAreUsed) {
         EXPECT_FALSE(bands::parsePageSize(bad)) << bad;
 }
 
-// A second renderer's descriptors travel with the document's path; the one
+// A second renderer's descriptors travel with a message; the renderer
 // that forks it reports its end through a pipe.
 TEST(BandProtocol, DescriptorsWithAMessageAndAForkedRenderersEnd) {
     int sockets[2], carried[2];
@@ -210,12 +210,6 @@ TEST(PageSelection, LongJobsAreSharedByTwoRenderers) {
     EXPECT_EQ(texts(shareOut({3, 8, 1}, 20, 2)), (texts_t{"3-8/2", "4-8/2"}));
     EXPECT_EQ(texts(shareOut({3, 4, 1}, 20, 2)), texts_t{"3-4/1"});      // two pages of a long document
     EXPECT_EQ(texts(shareOut({18, std::nullopt, 1}, 20, 2)), texts_t{"18-/1"});
-    // Before the page count: whether a second renderer may be needed.
-    EXPECT_TRUE(mayShare(whole, 2));
-    EXPECT_FALSE(mayShare(whole, 1));
-    EXPECT_TRUE(mayShare({3, 6, 1}, 2));
-    EXPECT_FALSE(mayShare({3, 5, 1}, 2));
-    EXPECT_FALSE(mayShare({3, 1, 1}, 2));
 
     const renderRequest range{.file = "/spool/d.pdf", .widthPwg = 21590, .lengthPwg = 27940,
                               .firstPage = 3, .lastPage = 8};

@@ -16,10 +16,11 @@
 //     size in pixels; each message is text ending in a NUL byte. The
 //     renderer starts Ghostscript before it reads the path, so the app can
 //     start renderers before their jobs arrive; a socket that ends before a
-//     message says the renderer is not needed. The path may come with the
-//     descriptors of a second renderer (forkedEnd): the renderer then forks
-//     before it opens the document, and the copy, Ghostscript already
-//     started, serves those descriptors as a renderer of its own.
+//     message says the renderer is not needed. Before the pages to draw, the
+//     app may send "fork" with the descriptors of a second renderer
+//     (forkedEnd): the renderer makes a copy of itself, Ghostscript started
+//     and the document open, which serves those descriptors as a renderer
+//     of its own from the pages to draw on.
 //
 // The shared memory is descriptor 3 of the renderer. End of the records
 // (the renderer's exit) is the end of the document.
@@ -54,8 +55,8 @@ enum class recordType : std::uint32_t { page = 1, data = 2, pageEnd = 3 };
 bool sendMessage(int socket, std::string_view text, std::span<const int> files = {});
 std::optional<std::string> receiveMessage(int socket, std::vector<int>* files = nullptr);
 
-// The descriptors of a forked renderer, in the order they come with the
-// path: its memory, release socket, document socket, record pipe and
+// The descriptors of a forked renderer, in the order they come with
+// "fork": its memory, release socket, document socket, record pipe and
 // standard error (as the renderer's 3, 4, 5, 1 and 2), and the pipe its
 // parent reports its exit status into (a native int) once it has ended.
 enum forkedEnd : unsigned { forkedMemory, forkedRelease, forkedDocument, forkedRecords, forkedErrors, forkedStatus, forkedEnds };

@@ -43,7 +43,9 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <dirent.h>
 #include <sys/mman.h>
+#include <sys/stat.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -446,6 +448,35 @@ void becomeTwin(std::vector<int>& ends, pid_t parent, int& recordFd) {
     ends[bands::forkedRecords] = -1;
 }
 
+// In the twin: each descriptor of the open document becomes one of its own,
+// at the same place and offset, so that its reading does not move its
+// parent's (a copy of a descriptor shares the file offset).
+void ownDocumentFiles(const std::string& document) {
+    struct stat file {};
+    if (stat(document.c_str(), &file) != 0) finish(false, "corvane-render: the document is gone.\n");
+    std::vector<int> open;
+    if (DIR* fds = opendir("/proc/self/fd")) {
+        while (const dirent* entry = readdir(fds)) {
+            int fd = -1;
+            const std::string_view name(entry->d_name);
+            if (std::from_chars(name.data(), name.data() + name.size(), fd).ec != std::errc{} || fd == dirfd(fds))
+                continue;
+            struct stat opened {};
+            if (fstat(fd, &opened) == 0 && S_ISREG(opened.st_mode) && opened.st_dev == file.st_dev &&
+                opened.st_ino == file.st_ino)
+                open.push_back(fd);
+        }
+        closedir(fds);
+    }
+    for (const int fd : open) {
+        const off_t offset = lseek(fd, 0, SEEK_CUR);
+        const int own = ::open(document.c_str(), O_RDONLY | O_CLOEXEC);
+        if (own < 0 || offset < 0 || lseek(own, offset, SEEK_SET) != offset || dup2(own, fd) < 0)
+            finish(false, "corvane-render: the document cannot be opened again.\n");
+        close(own);
+    }
+}
+
 int render(std::string_view colours, int argc, char** argv) {
     const bool gray = colours == "gray";
     if (!gray && colours != "rgb") return 2;
@@ -455,6 +486,11 @@ int render(std::string_view colours, int argc, char** argv) {
     // standard output from here on lands in standard error.
     int recordFd = dup(STDOUT_FILENO);
     if (recordFd < 0 || dup2(STDERR_FILENO, STDOUT_FILENO) < 0) return 2;
+    std::optional<sharedSlots> slots(std::in_place);
+    if (!slots->mapped()) {
+        std::fputs("corvane-render: the band memory is missing.\n", stderr);
+        return 2;
+    }
     // A vanished app ends the run through a failed write, not a signal.
     std::signal(SIGPIPE, SIG_IGN);
 
@@ -483,33 +519,34 @@ int render(std::string_view colours, int argc, char** argv) {
     arguments.insert(arguments.end(), options.begin(), options.end());
     if (!ghostscript.start(arguments)) finish(false);
 
-    // The path, perhaps with a twin to make: it serves its own descriptors
-    // from here on, the path it gets on them included.
+    // No document: the renderer was not needed.
+    const auto document = bands::receiveMessage(bands::documentFd);
+    if (!document) finish(true);
+    const auto pageCount = ghostscript.open(*document) ? ghostscript.pageCount() : std::nullopt;
+    if (!pageCount) finish(false);
+    if (!bands::sendMessage(bands::documentFd, std::to_string(*pageCount))) finish(true);
+    // Perhaps a twin to make first: from here on it serves the descriptors
+    // it was given, the pages to draw that come on them included.
     std::vector<int> twinEnds;
-    auto document = bands::receiveMessage(bands::documentFd, &twinEnds);
+    auto answer = bands::receiveMessage(bands::documentFd, &twinEnds);
     std::optional<twinProcess> twin;
-    if (twinEnds.size() == bands::forkedEnds) {
+    if (answer == "fork" && twinEnds.size() == bands::forkedEnds) {
         const pid_t parent = getpid();
         const pid_t copy = fork();
         if (copy == 0) {
             becomeTwin(twinEnds, parent, recordFd);
-            document = bands::receiveMessage(bands::documentFd);
+            ownDocumentFiles(*document);
+            // Its own memory in place of its parent's.
+            slots.emplace();
+            if (!slots->mapped()) finish(false, "corvane-render: the band memory is missing.\n");
         } else {
             twin.emplace(copy, twinEnds[bands::forkedStatus]);
             twinEnds[bands::forkedStatus] = -1;
         }
+        answer = bands::receiveMessage(bands::documentFd);
     }
     for (const int fd : twinEnds)
         if (fd >= 0) close(fd);
-    // No document: the renderer was not needed.
-    if (!document) finish(true);
-    const sharedSlots slots;
-    if (!slots.mapped()) finish(false, "corvane-render: the band memory is missing.\n");
-    const auto pageCount = ghostscript.open(*document) ? ghostscript.pageCount() : std::nullopt;
-    if (!pageCount) finish(false);
-    const auto answer = bands::sendMessage(bands::documentFd, std::to_string(*pageCount))
-                            ? bands::receiveMessage(bands::documentFd)
-                            : std::nullopt;
     const auto size = answer ? bands::receiveMessage(bands::documentFd) : std::nullopt;
     if (!size) finish(true);
     const auto selection = parsePageSelection(*answer);
@@ -517,7 +554,7 @@ int render(std::string_view colours, int argc, char** argv) {
     if (!selection || !jobPage) finish(false, "corvane-render: the pages to draw make no sense.\n");
     const std::vector<unsigned> drawn = selectedPages(*selection, *pageCount);
 
-    slotSink sink(slots, recordFd);
+    slotSink sink(*slots, recordFd);
     output.emplace(sink, *jobPage, gray ? 1u : 3u);
 #ifdef CORVANE_BENCH_SWITCHES
     // bench/run's build times documents with every page on the one device beside this.

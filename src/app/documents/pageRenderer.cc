@@ -86,11 +86,15 @@ pageRenderer::pageRenderer(std::vector<std::string> command, twinTag) : commandL
     handOver = std::move(ends);
 }
 
-std::unique_ptr<pageRenderer> pageRenderer::twin() const {
-    std::unique_ptr<pageRenderer> second(new pageRenderer(commandLine, twinTag{}));
-    const bool ready = second->handOver && second->handOver->fds.size() == bands::forkedEnds &&
-                       std::ranges::none_of(second->handOver->fds, [](int fd) { return fd < 0; });
-    return ready ? std::move(second) : nullptr;
+std::unique_ptr<pageRenderer> pageRenderer::fork() {
+    std::unique_ptr<pageRenderer> copy(new pageRenderer(commandLine, twinTag{}));
+    const auto& ends = copy->handOver;
+    if (!ends || ends->fds.size() != bands::forkedEnds || std::ranges::any_of(ends->fds, [](int fd) { return fd < 0; }))
+        return nullptr;
+    if (documentFd < 0 || !bands::sendMessage(documentFd, "fork", ends->fds)) return nullptr;
+    // The renderer has its own copies now.
+    copy->handOver.reset();
+    return copy;
 }
 
 pageRenderer::~pageRenderer() {
@@ -101,12 +105,8 @@ pageRenderer::~pageRenderer() {
     if (memory) munmap(const_cast<std::uint8_t*>(memory), bands::memoryBytes);
 }
 
-std::optional<unsigned> pageRenderer::open(const std::string& file, pageRenderer* twin) {
-    const std::span<const int> twinEnds = twin && twin->handOver ? std::span<const int>(twin->handOver->fds)
-                                                                 : std::span<const int>();
-    if (documentFd < 0 || !bands::sendMessage(documentFd, file, twinEnds)) return std::nullopt;
-    // The renderer has its own copies now (or has gone).
-    if (twin) twin->handOver.reset();
+std::optional<unsigned> pageRenderer::open(const std::string& file) {
+    if (documentFd < 0 || !bands::sendMessage(documentFd, file)) return std::nullopt;
     const auto answer = bands::receiveMessage(documentFd);
     unsigned count = 0;
     if (!answer || std::from_chars(answer->data(), answer->data() + answer->size(), count).ec != std::errc{})

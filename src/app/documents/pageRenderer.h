@@ -36,14 +36,14 @@ public:
     // Still waiting for a document or rendering one.
     bool running() { return started() && renderer->running(); }
 
-    // A second renderer for the next document of this one, made when that
-    // document is handed to this one with open(): a copy of this renderer,
-    // Ghostscript already started. Null when it cannot be prepared.
-    std::unique_ptr<pageRenderer> twin() const;
     // Hands the renderer its document (once only); the number of its pages,
-    // none when the renderer could not open it (its end tells why). With a
-    // `twin`, the renderer makes it first; the twin needs its own open().
-    std::optional<unsigned> open(const std::string& file, pageRenderer* twin = nullptr);
+    // none when the renderer could not open it (its end tells why).
+    std::optional<unsigned> open(const std::string& file);
+    // A second renderer for this one's document, made by this one after
+    // open() and before draw(): a copy of it (fork), Ghostscript started and
+    // the document open. Null when it cannot be made; the copy needs only
+    // its own draw().
+    std::unique_ptr<pageRenderer> fork();
     // The pages to draw, after open(), each encoded at the job's page size.
     bool draw(const pageSelection& pages, bands::pageSize jobPage);
 
@@ -77,6 +77,7 @@ private:
         std::vector<int> fds;  // in forkedEnd order
     };
     struct twinTag {};
+    // The channels of a copy of a renderer, not yet handed over.
     pageRenderer(std::vector<std::string> command, twinTag);
     // The memory and sockets both sides use; false when they cannot be made.
     bool makeChannels(rendererEnds& ends);
@@ -87,7 +88,7 @@ private:
     int releaseFd = -1;
     int documentFd = -1;
     std::unique_ptr<programRun> renderer;
-    // A twin's descriptors until its parent renderer has them.
+    // A copy's descriptors until the renderer that makes it has them.
     std::unique_ptr<rendererEnds> handOver;
     bands::pageSize page;
     bool whole = false;

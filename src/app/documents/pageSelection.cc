@@ -59,10 +59,4 @@ std::vector<pageSelection> shareOut(const pageSelection& job, unsigned pageCount
     return {first, second};
 }
 
-bool mayShare(const pageSelection& job, unsigned cores) {
-    if (cores < 2) return false;
-    if (!job.last) return true;
-    return *job.last >= job.first && (*job.last - job.first) / job.step + 1 >= pagesWorthTwoRenderers;
-}
-
 }  // namespace corvane

@@ -32,7 +32,5 @@ constexpr unsigned pagesWorthTwoRenderers = 4;
 // them (page n of the job from share n % size): the first, third, ... page
 // of the job's pages and the others, or all of them in one share.
 std::vector<pageSelection> shareOut(const pageSelection& job, unsigned pageCount, unsigned cores);
-// Whether shareOut may give the job two shares, before its page count is known.
-bool mayShare(const pageSelection& job, unsigned cores);
 
 }  // namespace corvane
