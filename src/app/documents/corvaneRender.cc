@@ -175,28 +175,35 @@ private:
     unsigned neverUsed = 0;
 };
 
-// Rendered pages, from either device, encoded into the slots.
+// Rendered pages, from either device, encoded into the slots. Ghostscript
+// starts before the job's page size is known; the pages come after it.
 class pageOutput final : public ppmStream::listener {
 public:
-    pageOutput(slotSink& sink, bands::pageSize job, unsigned bytesPerPixel)
-        : sink(sink), bytesPerPixel(bytesPerPixel), pages(job, bytesPerPixel, sink) {}
+    explicit pageOutput(unsigned bytesPerPixel) : bytesPerPixel(bytesPerPixel) {}
+
+    // The pages go to `slots` at the job's page size from here on.
+    void start(slotSink& slots, bands::pageSize job) {
+        sink = &slots;
+        pages.emplace(job, bytesPerPixel, slots);
+    }
 
     void page(std::uint32_t width, std::uint32_t, unsigned pixelBytes) override {
+        if (!pages) finish(false, "corvane-render: a page came before the document.\n");
         if (pixelBytes != bytesPerPixel) finish(false, "corvane-render: Ghostscript drew the wrong colours.\n");
-        sink.beginPage();
+        sink->beginPage();
         try {
-            pages.beginPage(width);
+            pages->beginPage(width);
         } catch (const std::bad_alloc&) {
             finish(false, "corvane-render: out of memory for a page's rows.\n");
         }
     }
-    void row(const std::uint8_t* pixels) override { pages.addRow(pixels); }
-    void pageEnd() override { sink.endPage(pages.endPage()); }
+    void row(const std::uint8_t* pixels) override { pages->addRow(pixels); }
+    void pageEnd() override { sink->endPage(pages->endPage()); }
 
 private:
-    slotSink& sink;
     unsigned bytesPerPixel;
-    renderedPages pages;
+    slotSink* sink = nullptr;
+    std::optional<renderedPages> pages;
 };
 
 // Ghostscript's device output ("-sOutputFile=-") as a C stream that hands
@@ -494,20 +501,8 @@ int render(std::string_view colours, int argc, char** argv) {
     // A vanished app ends the run through a failed write, not a signal.
     std::signal(SIGPIPE, SIG_IGN);
 
-    // Ghostscript starts before the job's page size is known; the stream
-    // hands the pages on once it is.
-    std::optional<pageOutput> output;
-    struct laterOutput final : ppmStream::listener {
-        std::optional<pageOutput>& output;
-        explicit laterOutput(std::optional<pageOutput>& output) : output(output) {}
-        void page(std::uint32_t width, std::uint32_t height, unsigned bytes) override {
-            if (!output) finish(false, "corvane-render: a page came before the document.\n");
-            output->page(width, height, bytes);
-        }
-        void row(const std::uint8_t* pixels) override { output->row(pixels); }
-        void pageEnd() override { output->pageEnd(); }
-    } pages(output);
-    ppmStream stream(pages);
+    pageOutput output(gray ? 1u : 3u);
+    ppmStream stream(output);
     const deviceOutput device(stream);
     ghostscriptInstance ghostscript(device.get());
     if (!device.get() || !ghostscript.get()) {
@@ -555,7 +550,7 @@ int render(std::string_view colours, int argc, char** argv) {
     const std::vector<unsigned> drawn = selectedPages(*selection, *pageCount);
 
     slotSink sink(*slots, recordFd);
-    output.emplace(sink, *jobPage, gray ? 1u : 3u);
+    output.start(sink, *jobPage);
 #ifdef CORVANE_BENCH_SWITCHES
     // bench/run's build times documents with every page on the one device beside this.
     const bool oneDevice = std::getenv("CORVANE_BENCH_ONE_DEVICE") != nullptr;
@@ -567,7 +562,7 @@ int render(std::string_view colours, int argc, char** argv) {
     std::optional<rasterPages> raster;
     for (const unsigned page : drawn) {
         const bool shadedPage = page <= shaded.size() && shaded[page - 1];
-        if (shadedPage && !raster) raster.emplace(*output, gray, options, *document);
+        if (shadedPage && !raster) raster.emplace(output, gray, options, *document);
         const bool done = shadedPage && raster->started() ? raster->draw(page) : ghostscript.drawPage(page);
         if (!done || !stream.betweenPages()) finish(false);
     }
