@@ -105,6 +105,9 @@ done
 app_expect_job hostile "$id" aborted 30
 message=$(app_job_attr hostile "$id" job-state-message)
 [[ $message == *Ghostscript* ]] || { echo "renderer killed: message '$message'"; exit 1; }
+# What reached the printer is whole: the renderer's rows up to its end, the
+# cut page ended, the printer reset and the closing UEL.
+pcl_check "$(ls -t "$APP_DIR"/out/*.pcl | head -n1)" || { echo "renderer killed: the stream is not whole"; exit 1; }
 echo "renderer killed: aborted: $message"
 
 # The renderer kept ready for the next job (a PDF job that ends starts one)

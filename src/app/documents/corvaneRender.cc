@@ -108,21 +108,30 @@ private:
 
 // The printer bytes of the pages, written into the slots: a slot goes to
 // the app when it is full and at the end of every page, and the next bytes
-// go into the next free one. The app gone ends the renderer.
+// go into the next free one. A full slot goes only up to the end of its last
+// whole row, and the row being made moves on to the next slot: a renderer
+// that dies in the middle of a page leaves the printer whole rows, which the
+// app ends cleanly. The app gone ends the renderer.
 class slotSink final : public byteSink {
 public:
     slotSink(const sharedSlots& slots, int recordFd) : slots(slots), recordFd(recordFd) {}
 
     void beginPage() { send({bands::recordType::page}); }
+    // The bytes so far end with a whole row.
+    void rowDone() { wholeRows = filled; }
     void endPage(std::uint32_t rows) {
-        sendFilled();
+        if (slot >= 0 && filled > 0) {
+            send({bands::recordType::data, static_cast<std::uint32_t>(slot), static_cast<std::uint32_t>(filled)});
+            slot = -1;
+            filled = wholeRows = 0;
+        }
         send({bands::recordType::pageEnd, rows});
     }
 
     using byteSink::write;
     void write(std::span<const std::uint8_t> bytes) override {
         while (!bytes.empty()) {
-            if (room() == 0) sendFilled();
+            if (room() == 0) nextSlot();
             const std::size_t now = std::min(bytes.size(), room());
             std::memcpy(current() + filled, bytes.data(), now);
             filled += now;
@@ -130,10 +139,10 @@ public:
         }
     }
     void flush() override {}
-    // Room in the slot being filled; the next slot when it has too little.
+    // Room in the slot being filled; in the next slot when it has too little.
     std::span<std::uint8_t> reserve(std::size_t size) override {
-        if (size > bands::slotBytes) return {};
-        if (room() < size) sendFilled();
+        if (room() < size) nextSlot();
+        if (room() < size) return {};
         return {current() + filled, size};
     }
     void commit(std::size_t size) override { filled += size; }
@@ -144,13 +153,19 @@ private:
         return slots.slot(static_cast<unsigned>(slot));
     }
     std::size_t room() const { return slot < 0 ? bands::slotBytes : bands::slotBytes - filled; }
-    void sendFilled() {
-        if (slot >= 0 && filled > 0)
-            send({bands::recordType::data, static_cast<std::uint32_t>(slot), static_cast<std::uint32_t>(filled)});
-        else if (slot >= 0)
-            return;  // nothing in it yet: keep it
-        slot = -1;
-        filled = 0;
+    // The slot's whole rows go to the app; the row being made, if any,
+    // starts the next slot. A row larger than a slot goes in pieces.
+    void nextSlot() {
+        if (slot < 0 || filled == 0) return;
+        const int next = freeSlot();
+        const std::size_t sent = wholeRows > 0 ? wholeRows : filled;
+        const std::size_t carried = filled - sent;
+        if (carried > 0) std::memcpy(slots.slot(static_cast<unsigned>(next)), current() + sent, carried);
+        if (sent > 0)
+            send({bands::recordType::data, static_cast<std::uint32_t>(slot), static_cast<std::uint32_t>(sent)});
+        slot = next;
+        filled = carried;
+        wholeRows = 0;
     }
     void send(const bands::record& record) {
         if (!writeAll(recordFd, &record, sizeof record)) finish(false);
@@ -172,6 +187,7 @@ private:
     int recordFd;
     int slot = -1;  // the slot being filled, or none
     std::size_t filled = 0;
+    std::size_t wholeRows = 0;  // bytes of the slot that end with a whole row
     unsigned neverUsed = 0;
 };
 
@@ -197,7 +213,10 @@ public:
             finish(false, "corvane-render: out of memory for a page's rows.\n");
         }
     }
-    void row(const std::uint8_t* pixels) override { pages->addRow(pixels); }
+    void row(const std::uint8_t* pixels) override {
+        pages->addRow(pixels);
+        sink->rowDone();
+    }
     void pageEnd() override { sink->endPage(pages->endPage()); }
 
 private:
